@@ -1,0 +1,14 @@
+#pragma once
+// Progress dialog of extraction ("自動変換中", then "抽出中").
+#include "extract/extraction.h"
+#include "extract/frm_JobDialog.h"
+
+class TfrmExtraction : public JobDialog {
+    Q_OBJECT
+public:
+    explicit TfrmExtraction(QWidget *parent = nullptr);
+    extraction::ExtractionResult run(std::string input, extraction::Conditions conditions,
+                                     func_token::StringList tableNames, std::string tableDir);
+    QProgressBar *barExt() const { return bar(); }
+    QPushButton *btnStop() const { return stopButton(); }
+};

@@ -1,0 +1,45 @@
+#pragma once
+// The shared shape of the three progress dialogs: a bar, a stop button, no close box, modal.
+// run() starts a new worker thread for the job, shows the dialog modally and returns when
+// the job has ended. The worker publishes its progress in a job::JobProgress; the dialog
+// reads it on a timer (bounded repaint rate) and the stop button only sets the atomic flag.
+#include "extract/job_progress.h"
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+class JobDialog : public QDialog {
+    Q_OBJECT
+public:
+    JobDialog(QWidget *parent, const QString &stopCaption);
+    ~JobDialog() override;
+
+    QProgressBar *bar() const { return m_bar; }
+    QPushButton *stopButton() const { return m_stop; }
+    // The progress of the running job (or of the last one).
+    job::JobProgress *progress() const { return m_progress.get(); }
+
+protected:
+    // Runs job on a new worker thread behind the modal dialog; returns after the job has
+    // returned and the dialog has closed. onShown (optional) runs once the dialog is up.
+    void runJob(std::function<void(job::JobProgress &)> job);
+
+    void reject() override; // Esc does not close a running job's dialog
+    void closeEvent(class QCloseEvent *event) override;
+
+protected slots:
+    void stopClicked();
+    void refresh(); // timer: copy caption, maximum and position to the window
+
+private:
+    QProgressBar *m_bar;
+    QPushButton *m_stop;
+    QTimer *m_timer;
+    std::shared_ptr<job::JobProgress> m_progress;
+    bool m_running = false;
+};

@@ -1,0 +1,29 @@
+#pragma once
+// Where Lanzo keeps its files: a home folder holding config/ and table/.
+// --home DIR, else $LANZO_HOME, else beside the executable when a "config" folder stands
+// there (portable use), else $XDG_CONFIG_HOME/lanzo (default ~/.config/lanzo).
+#include <string>
+
+namespace settings {
+
+struct AppPaths {
+    std::string home;       // UTF-8
+    std::string configDir;  // home/config
+    std::string tableDir;   // home/table
+    std::string windowFile; // configDir/lanzo.ini
+    std::string workFile;   // configDir/edit.txt
+    std::string listFile;   // configDir/list.txt
+    std::string setIni;     // configDir/set.ini
+    std::string set2Ini;    // configDir/set2.ini
+};
+
+// homeOption: the value of --home ("" when absent).
+AppPaths ResolveAppPaths(const std::string &homeOption);
+AppPaths PathsForHome(const std::string &home);
+
+// On a first start (no config/set2.ini and no table/ folder) puts the shipped defaults in
+// place: a set2.ini with useful conditions and a few tables. Never overwrites a file.
+// Creates config/ when missing. Returns false only when nothing could be written.
+bool SeedDefaults(const AppPaths &paths);
+
+} // namespace settings

@@ -1,0 +1,34 @@
+#pragma once
+// Whole-file reading and safe writing. A write goes to a temporary file in the same folder,
+// is flushed to disk and renamed over the target, so the old file is either intact or fully
+// replaced. Errors are values carrying the system's own reason.
+#include <string>
+
+namespace file_io {
+
+struct IoError {
+    std::string path;   // the file concerned (UTF-8)
+    std::string reason; // strerror text of the system, e.g. "No space left on device"
+    int code = 0;       // errno
+};
+
+struct ReadResult {
+    bool ok = false;
+    bool missing = false; // the file does not exist (ok is false)
+    std::string data;
+    IoError error;
+};
+ReadResult ReadWholeFile(const std::string &path);
+
+// Returns true on success; on failure fills error (when given) and leaves any old file intact.
+bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error = nullptr);
+
+bool FileExists(const std::string &path);      // a regular file (or a symlink to one)
+bool DirectoryExists(const std::string &path);
+bool MakeDirectory(const std::string &path);    // one level; true when it exists afterwards
+bool RemoveFile(const std::string &path);
+std::string JoinPath(const std::string &dir, const std::string &name);
+std::string FileNamePart(const std::string &path); // text after the last '/'
+std::string ExecutableDir();
+
+} // namespace file_io

@@ -1,0 +1,64 @@
+#pragma once
+// The control panel: replace, search, download and the URL list's double-click options.
+// A tool window that stays on top; closing it only hides it.
+#include "settings/func_save.h"
+#include "settings/http_client.h"
+
+#include <QWidget>
+#include <string>
+
+class TfrmMain;
+class QComboBox;
+class QRadioButton;
+class QCheckBox;
+class QLineEdit;
+class QLabel;
+class QTabWidget;
+
+class TfrmCtrl : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmCtrl(TfrmMain *main, QWidget *parent = nullptr);
+    ~TfrmCtrl() override;
+
+    // Start-up: position from lanzo.ini (WINDOW2 TOP/LEFT), the stay-on-top restore
+    // (WINDOW ONTOP runs the main window's command), set.ini applied.
+    void FormCreate();
+
+    // The base URL of URL correction and the URL box the double-click may fill (bytes).
+    std::string urlText() const;
+    void setUrlText(std::string_view url); // history unchanged
+    bool toUrl() const;
+    bool toClip() const;
+    bool toExe() const;
+    std::string exePath() const; // UTF-8 path
+
+    func_save::CtrlPanelState state() const;
+    void applyState(const func_save::CtrlPanelState &state);
+
+    // The download tab's client (tests point it at a local server through the URL box).
+    http::HttpClient &httpClient() { return m_http; }
+
+public slots:
+    void btnReplaceClick();  // "置き換え"
+    void btnSearchClick();   // "検索"
+    void btnDownloadClick(); // "ダウンロード"
+    void btnCorrectClick();  // "ＵＲＬ補正"
+    void btnExeClick();      // "...": choose the browser
+
+protected:
+    void closeEvent(class QCloseEvent *event) override;
+
+public:
+    // Controls under the design's names.
+    QTabWidget *PageControl1 = nullptr;
+    QComboBox *cmbBefore = nullptr, *cmbAfter = nullptr, *cmbKey = nullptr, *cmbUrl = nullptr;
+    QRadioButton *rdo1S = nullptr, *rdo1L = nullptr, *rdo2S = nullptr, *rdo2L = nullptr;
+    QCheckBox *ckHosei = nullptr, *ckToURL = nullptr, *ckToClip = nullptr, *ckToExe = nullptr;
+    QLineEdit *edtExe = nullptr;
+    QLabel *Label12 = nullptr; // "status：000"
+
+private:
+    TfrmMain *m_main;
+    http::HttpClient m_http;
+};

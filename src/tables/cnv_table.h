@@ -1,0 +1,39 @@
+#pragma once
+// Conversion tables: files "NAME.tbl" in the table directory, one before/after pair per
+// line separated by a tab. Table names are Shift_JIS bytes; file names on disk are UTF-8,
+// converted at this boundary.
+#include "extract/job_progress.h"
+#include "text/func_token.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tables {
+
+using func_token::StringList;
+
+// Appends the pairs of a table file's bytes (lines end at LF, a CR before LF belongs to the
+// break, another CR is dropped, 0x1A ends the file; a line of exactly two tab fields is a pair).
+void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after);
+
+// Path of the table NAME (Shift_JIS bytes) in tableDir (a UTF-8 path).
+std::string TablePath(const std::string &tableDir, std::string_view name);
+
+// Loads the table NAME from tableDir and appends its pairs; a missing or unreadable file
+// adds nothing (the pairs read before a read error stay).
+void MakeCnvTable(StringList &before, StringList &after, std::string_view name, const std::string &tableDir);
+
+// Full paths (UTF-8) of the entries of dir whose names end with ".tbl" in any letter case,
+// "." and ".." skipped, non-recursive, in the order the directory listing yields them.
+std::vector<std::string> SearchTableFiles(const std::string &dir);
+
+// The table name (Shift_JIS bytes) of a full path: the file name without its last four
+// characters, counted in characters.
+std::string TableNameFromPath(std::string_view path);
+
+// Applies the pairs in order with ReplaceAll. One progress step per pair, the stop flag read
+// after each. Returns false when stopped (text is then partly converted: callers keep the input).
+bool ApplyPairs(std::string &text, const StringList &before, const StringList &after, job::JobProgress *progress);
+
+} // namespace tables

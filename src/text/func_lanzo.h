@@ -1,0 +1,86 @@
+#pragma once
+// The text tools over the source text and the URL list: URL correction, sequence
+// expansion, source cleanup, the link page, the URL list operations and the control
+// panel's search helpers. Pure functions over byte strings.
+#include "text/func_token.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace func_lanzo {
+
+using func_token::StringList;
+
+// ---- URL correction -------------------------------------------------------------------
+
+// Makes a relative URL absolute against base. Returns std::nullopt when the rule the
+// URL needs has no host field (or no field at all) in base.
+std::optional<std::string> CorrectUrl(std::string_view base, std::string_view url);
+
+struct CorrectListResult {
+    StringList items;     // the list after the command (corrected up to the failing item)
+    bool ok = true;
+    std::size_t failedIndex = 0; // 0-based index of the first item that could not be corrected
+    std::string message;         // user-facing error text (UTF-8) when !ok
+};
+// The "ＵＲＬ補正" command on a whole list. An empty base leaves the list unchanged.
+CorrectListResult CorrectList(std::string_view base, const StringList &items);
+
+// ---- Sequence expansion ---------------------------------------------------------------
+
+// One line: the first [start-end] range expanded, lines joined by a single CR.
+std::string ExpandSequence(std::string_view line);
+// Number of lines ExpandSequence(line) would produce, without producing them.
+std::uint64_t ExpandedLineCount(std::string_view line);
+
+struct ExpandListResult {
+    StringList items;
+    bool ok = true;
+    std::string message; // user-facing error text (UTF-8) when !ok
+};
+// Default bound on the lines one expansion of the whole list may produce.
+constexpr std::uint64_t kMaxExpandedLines = 10'000'000;
+// The "[00-99]連番展開" command: join of the expansions with CR, then SplitLines.
+// Refuses (ok == false, items unchanged) when the output would pass maxLines.
+ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines = kMaxExpandedLines);
+
+// ---- Source cleanup -------------------------------------------------------------------
+
+StringList CutOutTags(std::string_view text);
+StringList RemoveTags(std::string_view text);
+// Whole-text commands; each returns the new source text (lines ended by CR LF as the
+// editor holds them).
+std::string CutOutTagsText(std::string_view text);  // "ＨＴＭＬタグ切り出し"
+std::string RemoveTagsText(std::string_view text);  // "ＨＴＭＬタグの除去"
+std::string TrimLinesText(std::string_view text);   // "前後の空白除去"
+std::string DeleteEmptyLinesText(std::string_view text); // "空行削除"
+std::string CleanText(std::string_view text);       // "タグ＋空白＋空行除去"
+
+// ---- Link collection page -------------------------------------------------------------
+
+// The page's bytes: header, one escaped list item per URL, footer, CR LF line ends.
+std::string MakeLinkPage(const StringList &items);
+
+// ---- URL list operations --------------------------------------------------------------
+
+void SortForward(StringList &items);
+void SortBackward(StringList &items);
+void RemoveDuplicates(StringList &items);
+// "コピー" / "すべてをコピー": the non-empty items (where selected[i], or all when selected
+// is empty and all == true), joined by CR LF, then TrimBlanks.
+std::string CopyItemsText(const StringList &items, const std::vector<bool> &selected);
+
+// ---- Control panel helpers ------------------------------------------------------------
+
+// Records text in a combo box's history (oldest first); at most one item is removed.
+void AddComboHistory(StringList &history, std::string_view text, std::size_t limit = 5);
+// Byte offset of the next occurrence of key at or after selectionEnd, wrapping around to
+// the start; std::nullopt when key is empty or not found.
+std::optional<std::size_t> FindInSource(std::string_view text, std::string_view key, std::size_t selectionEnd);
+// Indices of the items that contain key (ContainsText).
+std::vector<std::size_t> SelectMatchingItems(const StringList &items, std::string_view key);
+
+} // namespace func_lanzo
