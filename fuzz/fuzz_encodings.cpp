@@ -1,0 +1,27 @@
+// Character-code and URL conversions on arbitrary bytes.
+#include "encoding/jconvert.h"
+#include "encoding/url_codec.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string_view in(reinterpret_cast<const char *>(data), size);
+    (void)jconvert::EucToSjis(in);
+    (void)jconvert::SjisToEuc(in);
+    const std::string sjis = jconvert::Utf8ToSjis(in);
+    (void)jconvert::SjisToUtf8(in);
+    (void)sjis;
+
+    const std::string encoded = url_codec::UrlEncode(in);
+    const auto decoded = url_codec::UrlDecode(encoded);
+    const std::string_view upToNul = in.substr(0, in.find('\0'));
+    if (!decoded.ok() || decoded.out != upToNul) std::abort();
+    const auto raw = url_codec::UrlDecode(in);
+    if (raw.out.size() > in.size()) std::abort();
+    (void)url_codec::DecodeWholeLines(in);
+    (void)url_codec::DecodeSelectionLines(in);
+    return 0;
+}

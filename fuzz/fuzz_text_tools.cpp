@@ -1,0 +1,29 @@
+// URL correction, sequence expansion and the cleanup tools on arbitrary lines.
+#include "text/func_lanzo.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string_view in(reinterpret_cast<const char *>(data), size);
+    const std::size_t cut = in.find('\n');
+    const std::string_view base = in.substr(0, cut);
+    const std::string_view url = cut == std::string_view::npos ? std::string_view() : in.substr(cut + 1);
+    (void)func_lanzo::CorrectUrl(base, url);
+
+    // Bounded so a wide range in the input cannot make the fuzzer itself run out of memory.
+    if (func_lanzo::ExpandedLineCount(in) <= 100000) {
+        const std::string expanded = func_lanzo::ExpandSequence(in);
+        (void)expanded;
+    }
+    const auto list = func_lanzo::ExpandList({ std::string(base), std::string(url) }, 100000);
+    (void)list;
+    (void)func_lanzo::CutOutTags(in);
+    (void)func_lanzo::RemoveTags(in);
+    (void)func_lanzo::CleanText(in);
+    (void)func_lanzo::TrimLinesText(in);
+    (void)func_lanzo::DeleteEmptyLinesText(in);
+    return 0;
+}

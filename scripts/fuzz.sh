@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds every fuzz target with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
+# (clang from Debian) and runs each for a bounded time from its checked-in seed corpus.
+# Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   A crash fails the script and leaves its input in fuzz/out/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-20}"
+out="$root/fuzz/out"
+mkdir -p "$out"
+
+core_sources=(
+    "$root"/src/text/*.cpp
+    "$root"/src/encoding/editor_codec.cpp "$root"/src/encoding/jconvert.cpp "$root"/src/encoding/url_codec.cpp
+    "$root"/src/extract/extraction.cpp "$root"/src/extract/html_links.cpp
+    "$root"/src/tables/cnv_table.cpp
+    "$root"/src/settings/ini_file.cpp "$root"/src/settings/func_save.cpp "$root"/src/settings/file_io.cpp
+)
+common=(-std=c++20 -g -O1 -fno-sanitize-recover=undefined -I"$root/src")
+flags=("${common[@]}" -fsanitize=fuzzer,address,undefined)
+objflags=("${common[@]}" -fsanitize=fuzzer-no-link,address,undefined)
+
+# The core is compiled once into objects shared by all targets.
+objdir="$out/obj"
+mkdir -p "$objdir"
+objects=()
+for src in "${core_sources[@]}"; do
+    obj="$objdir/$(basename "${src%.cpp}").o"
+    if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ]; then
+        clang++ "${objflags[@]}" -c "$src" -o "$obj"
+    fi
+    objects+=("$obj")
+done
+
+status=0
+for target_src in "$root"/fuzz/fuzz_*.cpp; do
+    name="$(basename "${target_src%.cpp}")"
+    bin="$out/$name"
+    clang++ "${flags[@]}" "$target_src" "${objects[@]}" -o "$bin"
+    corpus="$out/corpus/$name"
+    mkdir -p "$corpus"
+    dirs=("$corpus")
+    [ -d "$root/fuzz/corpus/$name" ] && dirs+=("$root/fuzz/corpus/$name")
+    echo "== $name: ${seconds}s"
+    if ! ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        "$bin" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 -timeout=10 \
+        -artifact_prefix="$out/$name-" -print_final_stats=1 "${dirs[@]}" >"$out/$name.log" 2>&1; then
+        echo "FAILED: $name (see $out/$name.log)"
+        tail -n 40 "$out/$name.log"
+        status=1
+    else
+        grep -E 'stat::number_of_executed_units' "$out/$name.log" || true
+    fi
+done
+exit $status
