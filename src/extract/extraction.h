@@ -5,10 +5,12 @@
 #include "extract/job_progress.h"
 #include "text/func_token.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace extraction {
+namespace extraction
+{
 
 using func_token::StringList;
 
@@ -18,11 +20,18 @@ struct Conditions {
     StringList suffixes;
 };
 
+// SplitLines, then a space before every line, joined into one line.
+std::string FlattenLines(std::string_view text);
 // Stage 2, step 1-2: SplitLines, a space before every line, double quotes made spaces.
 std::string PrepareText(std::string_view text);
+// Byte length of PrepareText(text), computed without building it.
+std::int64_t PreparedLength(std::string_view text);
 // Stage 2: tokens of a prepared text. With progress: maximum L, position published per chunk,
 // stop read per chunk; returns false when stopped (tokens then cleared).
 bool ExtractTokens(StringList &tokens, std::string_view preparedText, job::JobProgress *progress = nullptr);
+// Stage 2 straight from an input text: the same tokens as ExtractTokens(PrepareText(text)),
+// and the same maximum and final position, without building the prepared text.
+bool ExtractTextTokens(StringList &tokens, std::string_view text, job::JobProgress *progress = nullptr);
 // Stage 3 on one token: TrimBlanks, then prefix, suffix, middle tests. Returns true and sets
 // kept when the token is kept.
 bool MatchToken(std::string_view token, const Conditions &conditions, std::string_view &kept);
@@ -37,6 +46,6 @@ struct ExtractionResult {
 // The whole job: stage 1 with the named tables from tableDir, stages 2 and 3.
 // Captions "自動変換中" then "抽出中" are published through progress.
 ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions, const StringList &tableNames,
-                               const std::string &tableDir, job::JobProgress *progress = nullptr);
+    const std::string &tableDir, job::JobProgress *progress = nullptr);
 
 } // namespace extraction

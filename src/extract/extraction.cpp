@@ -1,0 +1,328 @@
+#include "extract/extraction.h"
+
+#include "tables/cnv_table.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace extraction
+{
+namespace
+{
+
+using ByteTable = std::array<bool, 256>;
+
+constexpr ByteTable MakeByteTable(std::string_view bytes)
+{
+    ByteTable table {};
+    for (const char c : bytes)
+        table[static_cast<unsigned char>(c)] = true;
+    return table;
+}
+
+// The delimiters of a prepared text. None of them can be the trail byte of a Shift_JIS
+// double-byte character, so the byte value alone decides.
+constexpr ByteTable kPreparedDelimiters = MakeByteTable(" <>'");
+// The delimiters of an input text that has not been prepared: preparing turns every line
+// break into one space (or drops it at the very end) and every double quote into a space,
+// and a space only ever separates tokens, so CR, LF and '"' split exactly as a space does.
+constexpr ByteTable kInputDelimiters = MakeByteTable(" <>'\"\r\n");
+
+// Text after a NUL byte plays no part in extraction.
+std::string_view UpToNul(std::string_view text)
+{
+    const void *nul = std::memchr(text.data(), '\0', text.size());
+    return nul ? text.substr(0, static_cast<const char *>(nul) - text.data()) : text;
+}
+
+// Calls onToken for every maximal run of non-delimiter bytes. With progress, the position
+// (offset capped at maximum) is published and the stop flag read once per chunk and at the end,
+// where the position becomes maximum. Returns false when stopped; the position is then 0.
+template <class OnToken>
+bool ScanTokens(std::string_view text, const ByteTable &delimiters, job::JobProgress *progress, std::int64_t maximum,
+    OnToken &&onToken)
+{
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t size = text.size();
+    const bool *isDelimiter = delimiters.data();
+    constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
+    std::size_t tokenStart = kNoToken;
+
+    for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job::kScanChunk) {
+        if (progress) {
+            progress->setPosition(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBegin), maximum));
+            if (progress->stopRequested()) {
+                progress->setPosition(0);
+                return false;
+            }
+        }
+        const std::size_t chunkEnd = std::min<std::size_t>(size, chunkBegin + job::kScanChunk);
+        std::size_t i = chunkBegin;
+        while (i < chunkEnd) {
+            if (tokenStart == kNoToken) {
+                while (i < chunkEnd && isDelimiter[bytes[i]])
+                    ++i;
+                if (i == chunkEnd) break;
+                tokenStart = i;
+            }
+            while (i < chunkEnd && !isDelimiter[bytes[i]])
+                ++i;
+            if (i == chunkEnd) break;
+            onToken(text.substr(tokenStart, i - tokenStart));
+            tokenStart = kNoToken;
+        }
+    }
+    if (tokenStart != kNoToken) onToken(text.substr(tokenStart));
+    if (progress) {
+        progress->setPosition(maximum);
+        if (maximum > 0 && progress->stopRequested()) {
+            progress->setPosition(0);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsBlank(char c)
+{
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+// The conditions compiled for many tokens: the first bytes of the prefixes and the last bytes
+// of the suffixes rule out most tokens before any comparison. The decisions themselves are
+// made by the text rules, so the result equals MatchToken's.
+class Matcher
+{
+public:
+    explicit Matcher(const Conditions &conditions)
+        : m_conditions(conditions)
+    {
+        for (const auto &prefix : conditions.prefixes) {
+            if (prefix.empty())
+                m_keepAll = true;
+            else
+                m_prefixFirst[static_cast<unsigned char>(prefix.front())] = true;
+        }
+        for (const auto &suffix : conditions.suffixes) {
+            if (!suffix.empty()) m_suffixLast[static_cast<unsigned char>(suffix.back())] = true;
+        }
+        for (const auto &middle : conditions.middles) {
+            if (!middle.empty()) m_middles.push_back(middle);
+        }
+        m_keepsNothing = !m_keepAll
+            && std::none_of(m_prefixFirst.begin(), m_prefixFirst.end(), [](bool b) { return b; })
+            && std::none_of(m_suffixLast.begin(), m_suffixLast.end(), [](bool b) { return b; }) && m_middles.empty();
+    }
+
+    bool keepsNothing() const { return m_keepsNothing; }
+
+    bool match(std::string_view token, std::string_view &kept) const
+    {
+        if (!token.empty() && (IsBlank(token.front()) || IsBlank(token.back()))) token = func_token::TrimBlanks(token);
+        if (m_keepAll) {
+            kept = token;
+            return true;
+        }
+        if (token.empty()) return false;
+        if (m_prefixFirst[static_cast<unsigned char>(token.front())]) {
+            for (const auto &prefix : m_conditions.prefixes) {
+                if (func_token::HasPrefix(prefix, token)) {
+                    kept = token;
+                    return true;
+                }
+            }
+        }
+        if (m_suffixLast[static_cast<unsigned char>(token.back())]) {
+            for (const auto &suffix : m_conditions.suffixes) {
+                if (func_token::HasSuffix(suffix, token)) {
+                    kept = token;
+                    return true;
+                }
+            }
+        }
+        for (const std::string_view middle : m_middles) {
+            if (token.find(middle) != std::string_view::npos && func_token::ContainsText(token, middle)) {
+                kept = token;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    const Conditions &m_conditions;
+    bool m_keepAll = false;
+    bool m_keepsNothing = false;
+    ByteTable m_prefixFirst {};
+    ByteTable m_suffixLast {};
+    std::vector<std::string_view> m_middles;
+};
+
+// Stages 2 and 3 over an input text, keeping only the matching tokens.
+bool ScanAndFilter(StringList &kept, std::string_view text, const Conditions &conditions, job::JobProgress *progress)
+{
+    text = UpToNul(text);
+    const std::int64_t maximum = progress ? PreparedLength(text) : 0;
+    if (progress) {
+        progress->setPosition(0);
+        progress->setMaximum(maximum);
+    }
+    const Matcher matcher(conditions);
+    bool completed;
+    if (matcher.keepsNothing()) {
+        // Still a full scan, so progress and stopping behave as for any other run.
+        completed = ScanTokens(text, kInputDelimiters, progress, maximum, [](std::string_view) {});
+    } else {
+        completed = ScanTokens(text, kInputDelimiters, progress, maximum, [&](std::string_view token) {
+            std::string_view trimmed;
+            if (matcher.match(token, trimmed)) kept.emplace_back(trimmed);
+        });
+    }
+    if (!completed) kept.clear();
+    return completed;
+}
+
+} // namespace
+
+std::string FlattenLines(std::string_view text)
+{
+    text = UpToNul(text);
+    std::string out;
+    if (text.empty()) return out;
+    out.resize(text.size() + 1);
+    char *o = out.data();
+    *o++ = ' ';
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    for (; p < end; ++p) {
+        const char c = *p;
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
+            // A break at the very end starts no further line.
+            if (p + 1 < end) *o++ = ' ';
+        } else {
+            *o++ = c;
+        }
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return out;
+}
+
+std::string PrepareText(std::string_view text)
+{
+    std::string out = FlattenLines(text);
+    std::replace(out.begin(), out.end(), '"', ' ');
+    return out;
+}
+
+std::int64_t PreparedLength(std::string_view text)
+{
+    text = UpToNul(text);
+    const std::size_t size = text.size();
+    if (size == 0) return 0;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    // Every line gets one space and loses its break: the prepared text is one space plus the
+    // text with each break (CR LF, CR or LF) made one space, a final break dropped.
+    std::size_t cr = 0, lf = 0, crlf = 0;
+    for (std::size_t i = 0; i + 1 < size; ++i) {
+        cr += bytes[i] == '\r';
+        lf += bytes[i] == '\n';
+        crlf += (bytes[i] == '\r') & (bytes[i + 1] == '\n');
+    }
+    cr += bytes[size - 1] == '\r';
+    lf += bytes[size - 1] == '\n';
+    const bool endsWithBreak = bytes[size - 1] == '\r' || bytes[size - 1] == '\n';
+    const std::size_t breaks = cr + lf - crlf;
+    const std::size_t lines = breaks + (endsWithBreak ? 0 : 1);
+    return static_cast<std::int64_t>(size - (cr + lf) + lines);
+}
+
+bool ExtractTokens(StringList &tokens, std::string_view preparedText, job::JobProgress *progress)
+{
+    const auto maximum = static_cast<std::int64_t>(preparedText.size());
+    if (progress) {
+        progress->setPosition(0);
+        progress->setMaximum(maximum);
+    }
+    const bool completed = ScanTokens(preparedText, kPreparedDelimiters, progress, maximum,
+        [&](std::string_view token) { tokens.emplace_back(token); });
+    if (!completed) tokens.clear();
+    return completed;
+}
+
+bool ExtractTextTokens(StringList &tokens, std::string_view text, job::JobProgress *progress)
+{
+    text = UpToNul(text);
+    const std::int64_t maximum = progress ? PreparedLength(text) : 0;
+    if (progress) {
+        progress->setPosition(0);
+        progress->setMaximum(maximum);
+    }
+    const bool completed = ScanTokens(
+        text, kInputDelimiters, progress, maximum, [&](std::string_view token) { tokens.emplace_back(token); });
+    if (!completed) tokens.clear();
+    return completed;
+}
+
+bool MatchToken(std::string_view token, const Conditions &conditions, std::string_view &kept)
+{
+    const std::string_view t = func_token::TrimBlanks(token);
+    for (const auto &prefix : conditions.prefixes) {
+        if (func_token::HasPrefix(prefix, t)) {
+            kept = t;
+            return true;
+        }
+    }
+    for (const auto &suffix : conditions.suffixes) {
+        if (func_token::HasSuffix(suffix, t)) {
+            kept = t;
+            return true;
+        }
+    }
+    for (const auto &middle : conditions.middles) {
+        if (func_token::ContainsText(t, middle)) {
+            kept = t;
+            return true;
+        }
+    }
+    return false;
+}
+
+StringList FilterTokens(std::string_view text, const Conditions &conditions)
+{
+    StringList kept;
+    ScanAndFilter(kept, text, conditions, nullptr);
+    return kept;
+}
+
+ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions, const StringList &tableNames,
+    const std::string &tableDir, job::JobProgress *progress)
+{
+    ExtractionResult result;
+
+    // Stage 1: the auto-run tables, on a copy of the input.
+    if (progress) progress->setCaption("自動変換中");
+    StringList before, after;
+    for (const auto &name : tableNames)
+        tables::MakeCnvTable(before, after, name, tableDir);
+    std::string working;
+    std::string_view text = input;
+    if (!before.empty()) {
+        working.assign(input);
+        if (!tables::ApplyPairs(working, before, after, progress)) {
+            result.stopped = true;
+            return result;
+        }
+        text = working;
+    } else if (progress) {
+        progress->setMaximum(0);
+    }
+
+    // Stages 2 and 3.
+    if (progress) progress->setCaption("抽出中");
+    if (!ScanAndFilter(result.urls, text, conditions, progress)) result.stopped = true;
+    return result;
+}
+
+} // namespace extraction

@@ -1,0 +1,137 @@
+#include "extract/html_links.h"
+
+#include "extract/extraction.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace html_links
+{
+namespace
+{
+
+const char *FindByte(const char *from, const char *to, char c)
+{
+    return from < to ? static_cast<const char *>(std::memchr(from, c, static_cast<std::size_t>(to - from))) : nullptr;
+}
+
+const char *FindLastByte(const char *from, const char *to, char c)
+{
+    return from < to ? static_cast<const char *>(::memrchr(from, c, static_cast<std::size_t>(to - from))) : nullptr;
+}
+
+// Calls onTag for every tag ("<" up to the next ">") of a prepared text. A '<' opens a tag
+// afresh, even after an unclosed one; a '>' closes the open tag and is ignored when none is
+// open. 0x3C and 0x3E never occur inside a Shift_JIS double-byte character, so the scan needs
+// no lead-byte tracking. With progress: maximum L, position and stop flag once per chunk and at
+// the end; returns false when stopped (position then 0).
+template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProgress *progress, OnTag &&onTag)
+{
+    const char *const begin = preparedText.data();
+    const std::size_t size = preparedText.size();
+    const auto maximum = static_cast<std::int64_t>(size);
+    if (progress) {
+        progress->setPosition(0);
+        progress->setMaximum(maximum);
+    }
+    const char *open = nullptr;
+    for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job::kScanChunk) {
+        if (progress) {
+            progress->setPosition(static_cast<std::int64_t>(chunkBegin));
+            if (progress->stopRequested()) {
+                progress->setPosition(0);
+                return false;
+            }
+        }
+        const char *p = begin + chunkBegin;
+        const char *const chunkEnd = begin + std::min<std::size_t>(size, chunkBegin + job::kScanChunk);
+        while (p < chunkEnd) {
+            if (!open) {
+                open = FindByte(p, chunkEnd, '<');
+                if (!open) break;
+                p = open + 1;
+            }
+            const char *close = FindByte(p, chunkEnd, '>');
+            if (const char *reopen = FindLastByte(p, close ? close : chunkEnd, '<')) open = reopen;
+            if (!close) break;
+            onTag(std::string_view(open, static_cast<std::size_t>(close + 1 - open)));
+            open = nullptr;
+            p = close + 1;
+        }
+    }
+    if (progress) {
+        progress->setPosition(maximum);
+        if (maximum > 0 && progress->stopRequested()) {
+            progress->setPosition(0);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string PrepareHtmlText(std::string_view text)
+{
+    return func_token::ReplaceAllIgnoreCase(extraction::FlattenLines(text), " src", " href");
+}
+
+bool CollectTags(StringList &tags, std::string_view preparedText, job::JobProgress *progress)
+{
+    const bool completed = ScanTags(preparedText, progress, [&](std::string_view tag) { tags.emplace_back(tag); });
+    if (!completed) tags.clear();
+    return completed;
+}
+
+std::optional<std::string> PickLink(std::string_view tag)
+{
+    constexpr auto npos = std::string_view::npos;
+    std::size_t start = tag.find("href");
+    if (start == npos) start = tag.find("HREF");
+    if (start == npos) start = 0;
+    const std::size_t equals = tag.find('=', start);
+    if (equals == npos) return std::nullopt;
+
+    const std::size_t v = equals + 1;
+    // The last byte of a tag is its '>', which an unquoted value leaves out.
+    const std::size_t last = tag.empty() || tag.back() != '>' ? tag.size() : tag.size() - 1;
+    std::string_view raw;
+    if (v < tag.size() && tag[v] == '"') {
+        const std::size_t quote = tag.find('"', v + 1);
+        if (quote == npos) return std::nullopt;
+        raw = tag.substr(v, quote + 1 - v);
+    } else {
+        const std::size_t space = v < tag.size() ? tag.find(' ', v + 1) : npos;
+        if (space != npos)
+            raw = tag.substr(v, space + 1 - v);
+        else if (v < last)
+            raw = tag.substr(v, last - v);
+    }
+
+    if (!raw.empty() && raw.front() == '"') {
+        const std::size_t quote = raw.find('"', 1);
+        const std::string_view inner = raw.substr(1, (quote == npos ? raw.size() : quote) - 1);
+        if (!inner.empty()) raw = inner;
+    }
+    return std::string(func_token::TrimBlanks(raw));
+}
+
+LinksResult ExtractLinks(std::string_view input, job::JobProgress *progress)
+{
+    LinksResult result;
+    const std::string prepared = PrepareHtmlText(input);
+    if (progress) progress->setCaption("抽出中");
+    // Tags without "href" are dropped and the links picked while scanning: the same result as
+    // collecting all tags first, without holding them.
+    const bool completed = ScanTags(prepared, progress, [&](std::string_view tag) {
+        if (!func_token::ContainsTextIgnoreCase(tag, "href")) return;
+        if (auto link = PickLink(tag)) result.links.push_back(std::move(*link));
+    });
+    if (!completed) {
+        result.links.clear();
+        result.stopped = true;
+    }
+    return result;
+}
+
+} // namespace html_links

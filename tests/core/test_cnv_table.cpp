@@ -1,0 +1,181 @@
+#include "tables/cnv_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+using func_token::StringList;
+
+namespace
+{
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+Pairs Zip(const StringList &before, const StringList &after)
+{
+    Pairs pairs;
+    for (std::size_t i = 0; i < before.size() && i < after.size(); ++i)
+        pairs.emplace_back(before[i], after[i]);
+    return pairs;
+}
+
+Pairs Parse(std::string_view bytes)
+{
+    StringList before, after;
+    tables::ParseCnvTable(bytes, before, after);
+    EXPECT_EQ(before.size(), after.size());
+    return Zip(before, after);
+}
+
+const std::string kChikanSjis = "\x92\x75\x8a\xb7"; // 置換
+
+class TableFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/lanzo-tables-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+    void write(const std::string &utf8Name, const std::string &bytes)
+    {
+        std::ofstream(m_dir + "/" + utf8Name, std::ios::binary) << bytes;
+    }
+    std::string m_dir;
+};
+
+} // namespace
+
+TEST(CnvTableParse, Rows)
+{
+    struct Row {
+        const char *name;
+        std::string bytes;
+        Pairs want;
+    };
+    const Row rows[] = {
+        { "CR LF lines", "a\tb\r\nc\td\r\n", { { "a", "b" }, { "c", "d" } } },
+        { "LF lines, last line without break", "a\tb\nc\td", { { "a", "b" }, { "c", "d" } } },
+        { "a lone CR is dropped and does not end the line", "a\r\tb\rc\n", { { "a", "bc" } } },
+        { "CR CR LF keeps no CR", "a\tb\r\r\n", { { "a", "b" } } },
+        { "0x1A ends the file",
+            "a\tb\n\x1a"
+            "c\td\n",
+            { { "a", "b" } } },
+        { "0x1A inside a line cuts it",
+            "a\tb\x1a"
+            "c\n",
+            { { "a", "b" } } },
+        { "quoted fields lose one pair of quotes, keep inner spaces", "\" x \"\t\"y\"\n", { { " x ", "y" } } },
+        { "two double quotes make an empty after text", "\"XYZ\"\t\"\"\n", { { "XYZ", "" } } },
+        { "three fields are ignored", "a\tb\tz\n", {} },
+        { "a final tab adds no field", "x\ty\t\n", { { "x", "y" } } },
+        { "lines without a tab and empty lines are ignored", "heading\n\n\r\nq\tr\n", { { "q", "r" } } },
+        { "an empty before text still makes a pair", "\tz\n", { { "", "z" } } },
+        { "double-byte text and spaces are kept as they are", "\x82\x88\x82\x94\x82\x94\x82\x90\thttp\n a \t b \n",
+            { { "\x82\x88\x82\x94\x82\x94\x82\x90", "http" }, { " a ", " b " } } },
+        { "empty file", "", {} },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(Parse(row.bytes), row.want);
+    }
+}
+
+TEST(CnvTableNames, PathAndNameRoundTrip)
+{
+    struct Row {
+        std::string path;
+        std::string name;
+    };
+    const Row rows[] = {
+        { "/t/ABC.tbl", "ABC" },
+        { "/t/x.TBL", "x" },
+        { "/t/置換.tbl", kChikanSjis }, // four characters are dropped, not four bytes
+        { "/t/.tbl", "" },
+        { "置換.tbl", kChikanSjis },
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(tables::TableNameFromPath(row.path), row.name) << row.path;
+    EXPECT_EQ(tables::TablePath("/t", kChikanSjis), "/t/置換.tbl");
+    EXPECT_EQ(tables::TablePath("/t/", "ABC"), "/t/ABC.tbl");
+}
+
+TEST(CnvTableApply, Rows)
+{
+    struct Row {
+        const char *name;
+        std::string text;
+        Pairs pairs;
+        std::string want;
+    };
+    const Row rows[] = {
+        { "pairs apply in order, each on the result of the earlier ones", "ab", { { "a", "b" }, { "b", "d" } }, "dd" },
+        { "no overlapping matches", "aaa", { { "aa", "b" } }, "ba" },
+        { "inserted text is not scanned again", "x", { { "x", "xx" } }, "xx" },
+        { "matching is case-sensitive", "ABC", { { "abc", "z" } }, "ABC" },
+        { "an empty before text does nothing", "abc", { { "", "z" } }, "abc" },
+        { "an empty after text deletes", "aXYZbXYZ", { { "XYZ", "" } }, "ab" },
+        { "no match from a trail byte", "\x83\x41", { { "A", "B" } }, "\x83\x41" },
+        { "no pairs", "abc", {}, "abc" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        StringList before, after;
+        for (const auto &[b, a] : row.pairs) {
+            before.push_back(b);
+            after.push_back(a);
+        }
+        std::string text = row.text;
+        job::JobProgress progress;
+        EXPECT_TRUE(tables::ApplyPairs(text, before, after, &progress));
+        EXPECT_EQ(text, row.want);
+        EXPECT_EQ(progress.maximum(), static_cast<std::int64_t>(row.pairs.size()));
+        EXPECT_EQ(progress.position(), static_cast<std::int64_t>(row.pairs.size()));
+    }
+}
+
+TEST(CnvTableApply, StopEndsAfterTheCurrentPair)
+{
+    job::JobProgress progress;
+    progress.requestStop();
+    std::string text = "ab";
+    EXPECT_FALSE(tables::ApplyPairs(text, { "a", "b" }, { "b", "c" }, &progress));
+    EXPECT_EQ(progress.position(), 0);
+    EXPECT_EQ(text, "bb"); // callers keep their input; only the first pair ran
+}
+
+TEST_F(TableFiles, MakeCnvTableAppendsTablesInLoadOrder)
+{
+    write("one.tbl", "a\tb\r\nc\td");
+    write("置換.tbl", "e\tf\n");
+    std::filesystem::create_directory(m_dir + "/dir.tbl");
+    StringList before, after;
+    tables::MakeCnvTable(before, after, "one", m_dir);
+    tables::MakeCnvTable(before, after, "missing", m_dir);
+    tables::MakeCnvTable(before, after, "dir", m_dir);
+    tables::MakeCnvTable(before, after, kChikanSjis, m_dir);
+    EXPECT_EQ(Zip(before, after), (Pairs { { "a", "b" }, { "c", "d" }, { "e", "f" } }));
+}
+
+TEST_F(TableFiles, SearchListsTblEntriesInAnyCase)
+{
+    for (const char *name : { "a.tbl", "B.TBL", "c.Tbl", "置換.tbl", "d.txt", "etbl", "f.tbl.bak" })
+        write(name, "x\ty\n");
+    std::filesystem::create_directory(m_dir + "/sub.tbl");
+    std::filesystem::create_directory(m_dir + "/deeper");
+    write("deeper/g.tbl", "");
+
+    auto found = tables::SearchTableFiles(m_dir);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> want;
+    for (const char *name : { "B.TBL", "a.tbl", "c.Tbl", "sub.tbl", "置換.tbl" })
+        want.push_back(m_dir + "/" + name);
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(found, want);
+    EXPECT_TRUE(tables::SearchTableFiles(m_dir + "/nothing-here").empty());
+}
