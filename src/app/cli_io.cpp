@@ -1,0 +1,251 @@
+#include "app/cli_io.h"
+#include "settings/file_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace cli
+{
+namespace
+{
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+bool WriteAllTo(int fd, const char *data, std::size_t size, int &error)
+{
+    // Large blocks, but bounded so a huge buffer is never handed to one write() call.
+    constexpr std::size_t kBlock = 8u << 20;
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size < kBlock ? size : kBlock);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void WriteStderr(std::string_view text)
+{
+    int error = 0;
+    WriteAllTo(STDERR_FILENO, text.data(), text.size(), error);
+}
+
+bool ReadStdin(std::string &data, int &error)
+{
+    data.clear();
+    struct stat st {
+    };
+    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        data.reserve(static_cast<std::size_t>(st.st_size) + 1);
+    constexpr std::size_t kChunk = 1u << 20;
+    std::size_t used = 0;
+    for (;;) {
+        if (data.size() < used + kChunk) data.resize(std::max(used + kChunk, data.capacity()));
+        const ssize_t n = ::read(STDIN_FILENO, data.data() + used, data.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            data.clear();
+            return false;
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    data.resize(used);
+    return true;
+}
+
+// The bar: "caption [#####.....]  42%" redrawn in place on one line of the terminal.
+class ProgressBar
+{
+public:
+    explicit ProgressBar(const job::JobProgress &progress)
+        : m_progress(progress)
+    {
+    }
+
+    void draw()
+    {
+        const std::int64_t maximum = m_progress.maximum();
+        std::int64_t position = m_progress.position();
+        if (position < 0) position = 0;
+        if (maximum > 0 && position > maximum) position = maximum;
+        const int percent = maximum > 0 ? static_cast<int>(position * 100 / maximum) : 0;
+
+        int width = 30;
+        winsize ws {};
+        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_col < 60)
+            width = ws.ws_col > 30 ? ws.ws_col - 30 : 0;
+        const int filled = width * percent / 100;
+
+        const std::string caption = m_progress.caption();
+        std::string line = "\r";
+        line += caption;
+        if (width > 0) {
+            line += caption.empty() ? "[" : " [";
+            line.append(static_cast<std::size_t>(filled), '#');
+            line.append(static_cast<std::size_t>(width - filled), '.');
+            line += ']';
+        }
+        char tail[16];
+        std::snprintf(tail, sizeof tail, " %3d%%", percent);
+        line += tail;
+        line += "\x1b[K";
+        if (line != m_lastLine) {
+            WriteStderr(line);
+            m_lastLine = std::move(line);
+        }
+    }
+
+    void finish()
+    {
+        if (!m_lastLine.empty()) WriteStderr("\r\x1b[K");
+    }
+
+private:
+    const job::JobProgress &m_progress;
+    std::string m_lastLine;
+};
+
+} // namespace
+
+void PrintError(std::string_view message)
+{
+    std::string line = "lanzo: ";
+    line += message;
+    line += '\n';
+    WriteStderr(line);
+}
+
+bool ReadInput(const std::string &file, std::string &data)
+{
+    if (file.empty() || file == "-") {
+        int error = 0;
+        if (ReadStdin(data, error)) return true;
+        PrintError(std::string("standard input: ") + std::strerror(error));
+        return false;
+    }
+    file_io::ReadResult result = file_io::ReadWholeFile(file);
+    if (!result.ok) {
+        PrintError(file + ": " + (result.error.reason.empty() ? std::string("cannot read") : result.error.reason));
+        return false;
+    }
+    data = std::move(result.data);
+    return true;
+}
+
+bool WriteOutput(std::string_view bytes)
+{
+    int error = 0;
+    if (WriteAllTo(STDOUT_FILENO, bytes.data(), bytes.size(), error)) return true;
+    PrintError(std::string("standard output: ") + std::strerror(error));
+    return false;
+}
+
+std::string JoinItems(const func_token::StringList &items, bool crlf)
+{
+    std::size_t total = 0;
+    for (const auto &item : items)
+        total += item.size() + (crlf ? 2 : 1);
+    std::string out;
+    out.reserve(total);
+    for (const auto &item : items) {
+        out += item;
+        if (crlf) out += '\r';
+        out += '\n';
+    }
+    return out;
+}
+
+namespace
+{
+struct sigaction g_previousAction;
+}
+
+InterruptGuard::InterruptGuard()
+{
+    g_interrupted = 0;
+    struct sigaction action {
+    };
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    // After the first Ctrl+C the default returns, so a second one ends the program.
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &g_previousAction);
+}
+
+InterruptGuard::~InterruptGuard()
+{
+    sigaction(SIGINT, &g_previousAction, nullptr);
+}
+
+bool InterruptGuard::interrupted()
+{
+    return g_interrupted != 0;
+}
+
+bool RunJob(job::JobProgress &progress, const std::function<void()> &work)
+{
+    InterruptGuard guard;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr failure;
+
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_one();
+    });
+
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    ProgressBar bar(progress);
+    const auto start = std::chrono::steady_clock::now();
+    bool stopSent = false;
+    std::unique_lock lock(mutex);
+    while (!done) {
+        finished.wait_for(lock, std::chrono::milliseconds(100));
+        if (done) break;
+        if (!stopSent && InterruptGuard::interrupted()) {
+            progress.requestStop();
+            stopSent = true;
+        }
+        if (terminal && std::chrono::steady_clock::now() - start >= std::chrono::seconds(1)) {
+            lock.unlock();
+            bar.draw();
+            lock.lock();
+        }
+    }
+    lock.unlock();
+    worker.join();
+    bar.finish();
+    if (failure) std::rethrow_exception(failure);
+    return !InterruptGuard::interrupted();
+}
+
+} // namespace cli

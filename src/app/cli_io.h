@@ -1,0 +1,45 @@
+#pragma once
+// Input, output and job watching for the command line: whole-input reading, block writes
+// with error checks, the terminal progress bar and Ctrl+C as the stop button.
+#include "extract/job_progress.h"
+#include "text/func_token.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace cli
+{
+
+// "lanzo: " + message + newline on standard error.
+void PrintError(std::string_view message);
+
+// Reads FILE whole as raw bytes; "" or "-" is standard input. On failure prints
+// "lanzo: FILE: reason" and returns false.
+bool ReadInput(const std::string &file, std::string &data);
+
+// Writes all bytes to standard output in large blocks. On a write error (a closed pipe, a
+// full disk) prints the reason and returns false.
+bool WriteOutput(std::string_view bytes);
+
+// Every item followed by LF, or CR LF when crlf is set.
+std::string JoinItems(const func_token::StringList &items, bool crlf);
+
+// While alive, the first Ctrl+C only raises a flag (the second one ends the program as usual).
+class InterruptGuard
+{
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+    static bool interrupted();
+};
+
+// Runs work on a worker thread. The calling thread watches it: Ctrl+C requests a stop, and a
+// progress bar is drawn on standard error when that is a terminal and the job takes longer
+// than about a second. Returns false when Ctrl+C was pressed (the job was asked to stop).
+// An exception thrown by work is rethrown here after the worker has ended.
+bool RunJob(job::JobProgress &progress, const std::function<void()> &work);
+
+} // namespace cli
