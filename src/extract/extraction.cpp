@@ -1,5 +1,6 @@
 #include "extract/extraction.h"
 
+#include "extract/byte_scan.h"
 #include "tables/cnv_table.h"
 
 #include <algorithm>
@@ -39,13 +40,12 @@ std::string_view UpToNul(std::string_view text)
 // Calls onToken for every maximal run of non-delimiter bytes. With progress, the position
 // (offset capped at maximum) is published and the stop flag read once per chunk and at the end,
 // where the position becomes maximum. Returns false when stopped; the position is then 0.
-template <class OnToken>
-bool ScanTokens(std::string_view text, const ByteTable &delimiters, job::JobProgress *progress, std::int64_t maximum,
-    OnToken &&onToken)
+template <bool inputText, class OnToken>
+bool ScanTokens(std::string_view text, job::JobProgress *progress, std::int64_t maximum, OnToken &&onToken)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t size = text.size();
-    const bool *isDelimiter = delimiters.data();
+    const bool *isDelimiter = (inputText ? kInputDelimiters : kPreparedDelimiters).data();
     constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
     std::size_t tokenStart = kNoToken;
 
@@ -59,6 +59,29 @@ bool ScanTokens(std::string_view text, const ByteTable &delimiters, job::JobProg
         }
         const std::size_t chunkEnd = std::min<std::size_t>(size, chunkBegin + job::kScanChunk);
         std::size_t i = chunkBegin;
+#if defined(__SSE2__)
+        // 64 bytes at a time: token starts are non-delimiters after a delimiter, token ends are
+        // delimiters after a non-delimiter; they alternate, so one walk over both in bit order
+        // yields the tokens. inToken carries "the byte before was a non-delimiter" across blocks.
+        std::uint64_t inToken = tokenStart != kNoToken;
+        for (; chunkEnd - i >= 64; i += 64) {
+            const std::uint64_t delimiters = byte_scan::DelimiterMask64<inputText>(text.data() + i);
+            const std::uint64_t others = ~delimiters;
+            const std::uint64_t before = (others << 1) | inToken;
+            const std::uint64_t starts = others & ~before;
+            std::uint64_t events = starts | (delimiters & before);
+            inToken = others >> 63;
+            while (events != 0) {
+                const unsigned bit = static_cast<unsigned>(__builtin_ctzll(events));
+                if ((starts >> bit) & 1)
+                    tokenStart = i + bit;
+                else
+                    onToken(text.substr(tokenStart, i + bit - tokenStart));
+                events &= events - 1;
+            }
+        }
+        if (!inToken) tokenStart = kNoToken;
+#endif
         while (i < chunkEnd) {
             if (tokenStart == kNoToken) {
                 while (i < chunkEnd && isDelimiter[bytes[i]])
@@ -125,9 +148,11 @@ public:
             return true;
         }
         if (token.empty()) return false;
+        // starts_with is HasPrefix itself; ends_with only rules out, HasSuffix also checks that
+        // the suffix does not begin on a trail byte.
         if (m_prefixFirst[static_cast<unsigned char>(token.front())]) {
             for (const auto &prefix : m_conditions.prefixes) {
-                if (func_token::HasPrefix(prefix, token)) {
+                if (token.starts_with(prefix)) {
                     kept = token;
                     return true;
                 }
@@ -135,7 +160,7 @@ public:
         }
         if (m_suffixLast[static_cast<unsigned char>(token.back())]) {
             for (const auto &suffix : m_conditions.suffixes) {
-                if (func_token::HasSuffix(suffix, token)) {
+                if (!suffix.empty() && token.ends_with(suffix) && func_token::HasSuffix(suffix, token)) {
                     kept = token;
                     return true;
                 }
@@ -172,9 +197,9 @@ bool ScanAndFilter(StringList &kept, std::string_view text, const Conditions &co
     bool completed;
     if (matcher.keepsNothing()) {
         // Still a full scan, so progress and stopping behave as for any other run.
-        completed = ScanTokens(text, kInputDelimiters, progress, maximum, [](std::string_view) {});
+        completed = ScanTokens<true>(text, progress, maximum, [](std::string_view) {});
     } else {
-        completed = ScanTokens(text, kInputDelimiters, progress, maximum, [&](std::string_view token) {
+        completed = ScanTokens<true>(text, progress, maximum, [&](std::string_view token) {
             std::string_view trimmed;
             if (matcher.match(token, trimmed)) kept.emplace_back(trimmed);
         });
@@ -195,15 +220,15 @@ std::string FlattenLines(std::string_view text)
     *o++ = ' ';
     const char *p = text.data();
     const char *const end = p + text.size();
-    for (; p < end; ++p) {
-        const char c = *p;
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && p + 1 < end && p[1] == '\n') ++p;
-            // A break at the very end starts no further line.
-            if (p + 1 < end) *o++ = ' ';
-        } else {
-            *o++ = c;
-        }
+    while (p < end) {
+        const char *lineEnd = byte_scan::FindEither(p, end, '\r', '\n');
+        std::memcpy(o, p, static_cast<std::size_t>(lineEnd - p));
+        o += lineEnd - p;
+        if (lineEnd == end) break;
+        p = lineEnd + 1;
+        if (*lineEnd == '\r' && p < end && *p == '\n') ++p;
+        // A break at the very end starts no further line.
+        if (p < end) *o++ = ' ';
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
@@ -245,8 +270,8 @@ bool ExtractTokens(StringList &tokens, std::string_view preparedText, job::JobPr
         progress->setPosition(0);
         progress->setMaximum(maximum);
     }
-    const bool completed = ScanTokens(preparedText, kPreparedDelimiters, progress, maximum,
-        [&](std::string_view token) { tokens.emplace_back(token); });
+    const bool completed = ScanTokens<false>(
+        preparedText, progress, maximum, [&](std::string_view token) { tokens.emplace_back(token); });
     if (!completed) tokens.clear();
     return completed;
 }
@@ -259,8 +284,8 @@ bool ExtractTextTokens(StringList &tokens, std::string_view text, job::JobProgre
         progress->setPosition(0);
         progress->setMaximum(maximum);
     }
-    const bool completed = ScanTokens(
-        text, kInputDelimiters, progress, maximum, [&](std::string_view token) { tokens.emplace_back(token); });
+    const bool completed
+        = ScanTokens<true>(text, progress, maximum, [&](std::string_view token) { tokens.emplace_back(token); });
     if (!completed) tokens.clear();
     return completed;
 }

@@ -1,5 +1,6 @@
 #include "extract/html_links.h"
 
+#include "extract/byte_scan.h"
 #include "extract/extraction.h"
 
 #include <algorithm>
@@ -9,16 +10,6 @@ namespace html_links
 {
 namespace
 {
-
-const char *FindByte(const char *from, const char *to, char c)
-{
-    return from < to ? static_cast<const char *>(std::memchr(from, c, static_cast<std::size_t>(to - from))) : nullptr;
-}
-
-const char *FindLastByte(const char *from, const char *to, char c)
-{
-    return from < to ? static_cast<const char *>(::memrchr(from, c, static_cast<std::size_t>(to - from))) : nullptr;
-}
 
 // Calls onTag for every tag ("<" up to the next ">") of a prepared text. A '<' opens a tag
 // afresh, even after an unclosed one; a '>' closes the open tag and is ignored when none is
@@ -46,17 +37,15 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProg
         const char *p = begin + chunkBegin;
         const char *const chunkEnd = begin + std::min<std::size_t>(size, chunkBegin + job::kScanChunk);
         while (p < chunkEnd) {
-            if (!open) {
-                open = FindByte(p, chunkEnd, '<');
-                if (!open) break;
-                p = open + 1;
+            const char *marker = byte_scan::FindEither(p, chunkEnd, '<', '>');
+            if (marker == chunkEnd) break;
+            if (*marker == '<') {
+                open = marker;
+            } else if (open) {
+                onTag(std::string_view(open, static_cast<std::size_t>(marker + 1 - open)));
+                open = nullptr;
             }
-            const char *close = FindByte(p, chunkEnd, '>');
-            if (const char *reopen = FindLastByte(p, close ? close : chunkEnd, '<')) open = reopen;
-            if (!close) break;
-            onTag(std::string_view(open, static_cast<std::size_t>(close + 1 - open)));
-            open = nullptr;
-            p = close + 1;
+            p = marker + 1;
         }
     }
     if (progress) {
@@ -69,11 +58,44 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProg
     return true;
 }
 
+// A quick necessary condition for ContainsTextIgnoreCase(tag, "href"); most tags fail it.
+bool MayHoldHref(std::string_view tag)
+{
+    for (std::size_t i = 0; i + 4 <= tag.size(); ++i) {
+        if ((tag[i] | 0x20) == 'h' && (tag[i + 1] | 0x20) == 'r' && (tag[i + 2] | 0x20) == 'e'
+            && (tag[i + 3] | 0x20) == 'f')
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::string PrepareHtmlText(std::string_view text)
 {
-    return func_token::ReplaceAllIgnoreCase(extraction::FlattenLines(text), " src", " href");
+    // ReplaceAllIgnoreCase(flat, " src", " href"), found with a vector search: a space is never
+    // a lead byte, so the trail test of each candidate looks at bytes no other candidate does.
+    std::string flat = extraction::FlattenLines(text);
+    const char *const begin = flat.data();
+    const char *const end = begin + flat.size();
+    const char *copied = begin;
+    std::string out;
+    for (const char *p = begin;;) {
+        const char *at = byte_scan::FindSpaceS(p, end);
+        if (at == end) break;
+        if (end - at >= 4 && (at[2] | 0x20) == 'r' && (at[3] | 0x20) == 'c' && !byte_scan::IsTrailAt(begin, at)) {
+            if (copied == begin) out.reserve(flat.size() + flat.size() / 32);
+            out.append(copied, at);
+            out.append(" href");
+            copied = at + 4;
+            p = at + 4;
+        } else {
+            p = at + 1;
+        }
+    }
+    if (copied == begin) return flat;
+    out.append(copied, end);
+    return out;
 }
 
 bool CollectTags(StringList &tags, std::string_view preparedText, job::JobProgress *progress)

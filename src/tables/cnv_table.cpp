@@ -1,13 +1,38 @@
 #include "tables/cnv_table.h"
 
 #include "encoding/jconvert.h"
+#include "extract/byte_scan.h"
 #include "settings/file_io.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 
 namespace tables
 {
+namespace
+{
+
+// False only when ReplaceAll(text, before, ...) certainly finds nothing to replace, so a pair
+// whose before text does not occur costs one search instead of a copy of the whole text.
+bool MayReplace(const std::string &text, const std::string &before)
+{
+    if (before.empty()) return false;
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    const char *p = begin;
+    // Hits on trail bytes do not count; after a few of them ReplaceAll decides.
+    for (int tries = 0; tries < 16 && p < end; ++tries) {
+        const void *hit = ::memmem(p, static_cast<std::size_t>(end - p), before.data(), before.size());
+        if (!hit) return false;
+        const char *at = static_cast<const char *>(hit);
+        if (!byte_scan::IsTrailAt(begin, at)) return true;
+        p = at + 1;
+    }
+    return p < end;
+}
+
+} // namespace
 
 void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after)
 {
@@ -81,10 +106,7 @@ bool ApplyPairs(std::string &text, const StringList &before, const StringList &a
     const std::size_t count = std::min(before.size(), after.size());
     if (progress) progress->setMaximum(static_cast<std::int64_t>(count));
     for (std::size_t i = 0; i < count; ++i) {
-        // A text without the before bytes anywhere stays as it is; skipping the rebuild saves
-        // a full copy of a large text per unused pair.
-        if (!before[i].empty() && text.find(before[i]) != std::string::npos)
-            text = func_token::ReplaceAll(text, before[i], after[i]);
+        if (MayReplace(text, before[i])) text = func_token::ReplaceAll(text, before[i], after[i]);
         if (progress) {
             progress->setPosition(static_cast<std::int64_t>(i + 1));
             if (progress->stopRequested()) {

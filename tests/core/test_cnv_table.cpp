@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 using func_token::StringList;
 
@@ -136,6 +137,34 @@ TEST(CnvTableApply, Rows)
         EXPECT_EQ(text, row.want);
         EXPECT_EQ(progress.maximum(), static_cast<std::int64_t>(row.pairs.size()));
         EXPECT_EQ(progress.position(), static_cast<std::int64_t>(row.pairs.size()));
+    }
+}
+
+TEST(CnvTableApply, MatchesReplaceAllOnRandomInput)
+{
+    // Pairs whose before bytes occur only across character boundaries must change nothing.
+    std::mt19937 rng(9);
+    static const char alphabet[] = { 'a', 'A', '\x82', '\x9f', '\x83', '\x41', '\xe0' };
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
+    auto randomText = [&](std::size_t maxLength) {
+        std::string text(rng() % (maxLength + 1), ' ');
+        for (char &c : text)
+            c = alphabet[pick(rng)];
+        return text;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::string input = randomText(round < 2990 ? 40 : 20000);
+        StringList before, after;
+        for (int i = rng() % 4; i > 0; --i) {
+            before.push_back(randomText(3));
+            after.push_back(randomText(2));
+        }
+        std::string want = input;
+        for (std::size_t i = 0; i < before.size(); ++i)
+            want = func_token::ReplaceAll(want, before[i], after[i]);
+        std::string text = input;
+        ASSERT_TRUE(tables::ApplyPairs(text, before, after, nullptr));
+        ASSERT_EQ(text, want) << round;
     }
 }
 

@@ -71,6 +71,24 @@ TEST(HtmlPrepare, SrcBecomesHrefAfterASpaceOnly)
         EXPECT_EQ(html_links::PrepareHtmlText(row.text), row.prepared) << row.text;
 }
 
+TEST(HtmlPrepare, MatchesReferenceOnRandomInput)
+{
+    // Lead bytes before spaces decide whether " src" may be rewritten; line breaks become spaces.
+    std::mt19937 rng(5);
+    static const char alphabet[] = { ' ', 's', 'S', 'r', 'R', 'c', 'C', '\r', '\n', '\0', '\x83', '\x9f', 'x' };
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % (round < 2990 ? 50 : 5000), ' ');
+        for (char &c : text)
+            c = alphabet[pick(rng)];
+        std::string want;
+        for (const auto &line : func_token::SplitLines(text))
+            want += " " + line;
+        want = func_token::ReplaceAllIgnoreCase(want, " src", " href");
+        ASSERT_EQ(html_links::PrepareHtmlText(text), want) << round;
+    }
+}
+
 TEST(HtmlExtractLinks, Rows)
 {
     struct Row {

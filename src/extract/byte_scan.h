@@ -1,0 +1,93 @@
+#pragma once
+// Whole-buffer byte searches used by the extraction scans: sixteen bytes at a time where
+// SSE2 is available (every x86-64), a plain loop elsewhere. All are exact; they only find.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "text/func_token.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace byte_scan
+{
+
+// The first byte in [p, end) that equals a or b, or end.
+inline const char *FindEither(const char *p, const char *end, char a, char b)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)));
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == a || *p == b) return p;
+    }
+    return end;
+}
+
+// The first position in [p, end) holding a space followed by 's' or 'S', or end. The byte
+// after the space may lie at end (it is then not looked at).
+inline const char *FindSpaceS(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i lowerS = _mm_set1_epi8('s');
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    for (; end - p >= 17; p += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i next = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1)), caseBit);
+        const int mask = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, space), _mm_cmpeq_epi8(next, lowerS)));
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    for (; p + 1 < end; ++p) {
+        if (p[0] == ' ' && (p[1] | 0x20) == 's') return p;
+    }
+    return end;
+}
+
+#if defined(__SSE2__)
+// One bit per byte of the 64 bytes at p, set where the byte is one of the delimiters of a
+// tokenizer: space, '<', '>' and apostrophe, and with withBreaksAndQuotes also CR, LF and '"'.
+template <bool withBreaksAndQuotes> inline std::uint64_t DelimiterMask64(const char *p)
+{
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i less = _mm_set1_epi8('<');
+    const __m128i greater = _mm_set1_epi8('>');
+    const __m128i apostrophe = _mm_set1_epi8('\'');
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, space), _mm_cmpeq_epi8(b, less)),
+            _mm_or_si128(_mm_cmpeq_epi8(b, greater), _mm_cmpeq_epi8(b, apostrophe)));
+        if constexpr (withBreaksAndQuotes)
+            hit = _mm_or_si128(hit,
+                _mm_or_si128(_mm_cmpeq_epi8(b, quote), _mm_or_si128(_mm_cmpeq_epi8(b, cr), _mm_cmpeq_epi8(b, lf))));
+        mask |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(hit))) << (16 * k);
+    }
+    return mask;
+}
+#endif
+
+// Whether the byte at pos is the trail byte of a double-byte character when the text is walked
+// from begin: exactly when an odd number of lead-byte values stand directly before it (the
+// byte before such a run always ends a character, so the run pairs up from its start).
+inline bool IsTrailAt(const char *begin, const char *pos)
+{
+    std::size_t leads = 0;
+    for (const char *q = pos; q > begin && func_token::IsLeadByte(static_cast<unsigned char>(q[-1])); --q)
+        ++leads;
+    return leads % 2 == 1;
+}
+
+} // namespace byte_scan
