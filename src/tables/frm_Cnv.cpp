@@ -1,0 +1,38 @@
+#include "tables/frm_Cnv.h"
+
+#include "tables/cnv_table.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+TfrmCnv::TfrmCnv(QWidget *parent)
+    : JobDialog(parent, QStringLiteral("中止"))
+{
+    setObjectName(QStringLiteral("frmCnv"));
+    setWindowTitle(QStringLiteral("変換中"));
+    bar()->setObjectName(QStringLiteral("BarCnv"));
+    stopButton()->setObjectName(QStringLiteral("Button1"));
+}
+
+TfrmCnv::Outcome TfrmCnv::run(std::string input, std::string tableName, std::string tableDir)
+{
+    std::string working;
+    bool completed = false;
+    const bool ok = runJob([&](job::JobProgress &progress) {
+        func_token::StringList before, after;
+        tables::MakeCnvTable(before, after, tableName, tableDir);
+        progress.setMaximum(static_cast<std::int64_t>(before.size()));
+        working = input;
+        progress.setCaption("変換中");
+        completed = tables::ApplyPairs(working, before, after, &progress);
+        // The bar goes back to 0 both at the normal end and after a stop.
+        progress.setPosition(0);
+    });
+
+    Outcome outcome;
+    outcome.completed = ok && completed;
+    // Until the last pair has been applied the result is the input, so a stopped or failed
+    // run writes the text back unchanged.
+    outcome.result = outcome.completed ? std::move(working) : std::move(input);
+    return outcome;
+}
