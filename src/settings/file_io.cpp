@@ -1,19 +1,25 @@
 #include "settings/file_io.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace file_io {
-namespace {
+namespace file_io
+{
+namespace
+{
 
 IoError MakeError(const std::string &path, int code)
 {
-    return IoError{path, std::strerror(code), code};
+    return IoError { path, std::strerror(code), code };
 }
 
 bool WriteAll(int fd, const char *data, std::size_t size)
@@ -21,8 +27,7 @@ bool WriteAll(int fd, const char *data, std::size_t size)
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += n;
@@ -34,10 +39,8 @@ bool WriteAll(int fd, const char *data, std::size_t size)
 std::string DirectoryPart(const std::string &path)
 {
     const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
     return path.substr(0, slash);
 }
 
@@ -48,34 +51,45 @@ ReadResult ReadWholeFile(const std::string &path)
     ReadResult result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        result.missing = (errno == ENOENT || errno == ENOTDIR);
-        result.error = MakeError(path, errno);
+        const int code = errno;
+        result.missing = (code == ENOENT || code == ENOTDIR);
+        result.error = MakeError(path, code);
         return result;
     }
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         result.error = MakeError(path, EISDIR);
         ::close(fd);
         return result;
     }
-    if (st.st_size > 0)
-        result.data.reserve(static_cast<std::size_t>(st.st_size));
+    // Room for the whole file plus one byte, so that a file of the size stat reported is read
+    // without growing the buffer; files that grow meanwhile (or report no size) still work.
     constexpr std::size_t kChunk = 1 << 20;
+    std::size_t capacity = (st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0) + 1;
     std::size_t used = 0;
-    for (;;) {
-        result.data.resize(used + kChunk);
-        const ssize_t n = ::read(fd, result.data.data() + used, kChunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            result.error = MakeError(path, errno);
-            result.data.clear();
-            ::close(fd);
-            return result;
+    try {
+        result.data.resize(capacity);
+        for (;;) {
+            if (used == capacity) {
+                capacity += std::max(capacity / 2, kChunk);
+                result.data.resize(capacity);
+            }
+            const ssize_t n = ::read(fd, result.data.data() + used, capacity - used);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                result.error = MakeError(path, errno);
+                result.data.clear();
+                ::close(fd);
+                return result;
+            }
+            if (n == 0) break;
+            used += static_cast<std::size_t>(n);
         }
-        if (n == 0)
-            break;
-        used += static_cast<std::size_t>(n);
+    } catch (const std::bad_alloc &) {
+        result.error = MakeError(path, ENOMEM);
+        result.data = std::string();
+        ::close(fd);
+        return result;
     }
     result.data.resize(used);
     ::close(fd);
@@ -83,24 +97,64 @@ ReadResult ReadWholeFile(const std::string &path)
     return result;
 }
 
+namespace
+{
+
+// Opens a new file beside target for writing. O_EXCL with mode 0666 lets the umask apply
+// without touching the process-wide umask (which other threads may rely on at the same time).
+int OpenTemporary(const std::string &target, std::string &tmpPath)
+{
+    static std::atomic<unsigned> counter { 0 };
+    const std::string base = DirectoryPart(target) + "/." + FileNamePart(target) + ".tmp";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tmpPath = base + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// A symlinked file is replaced where it really lives, so the link stays a link.
+std::string ResolveTarget(const std::string &path)
+{
+    struct stat st = {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char *real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
+
+void SyncDirectory(const std::string &dir)
+{
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd); // best effort: the data itself is already on disk
+        ::close(fd);
+    }
+}
+
+} // namespace
+
 bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error)
 {
+    const std::string target = ResolveTarget(path);
     // The temporary file lives in the target's folder so the rename never crosses a file system.
-    std::string tmp = DirectoryPart(path) + "/." + FileNamePart(path) + ".tmpXXXXXX";
-    const int fd = ::mkstemp(tmp.data());
+    std::string tmp;
+    const int fd = OpenTemporary(target, tmp);
     if (fd < 0) {
-        if (error)
-            *error = MakeError(path, errno);
+        if (error) *error = MakeError(path, errno);
         return false;
     }
-    // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
+    // Keep the permissions (and, where allowed, the owner) of the file being replaced.
+    struct stat old = {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         ::fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Only the superuser may give a file away; the new file then belongs to us.
+        }
     }
     bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
     int code = ok ? 0 : errno;
@@ -108,35 +162,51 @@ bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *
         ok = false;
         code = errno;
     }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
         ok = false;
         code = errno;
     }
     if (!ok) {
         ::unlink(tmp.c_str());
-        if (error)
-            *error = MakeError(path, code);
+        if (error) *error = MakeError(path, code);
+        return false;
     }
-    return ok;
+    SyncDirectory(DirectoryPart(target));
+    return true;
 }
 
 bool FileExists(const std::string &path)
 {
-    struct stat st {};
+    struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string &path)
 {
-    struct stat st {};
+    struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool MakeDirectory(const std::string &path)
 {
-    if (::mkdir(path.c_str(), 0777) == 0)
-        return true;
+    if (::mkdir(path.c_str(), 0777) == 0) return true;
     return errno == EEXIST && DirectoryExists(path);
+}
+
+bool MakeDirectories(const std::string &path)
+{
+    if (path.empty()) return false;
+    if (DirectoryExists(path)) return true;
+    const auto slash = path.find_last_not_of('/');
+    const auto parentEnd = slash == std::string::npos ? std::string::npos : path.rfind('/', slash);
+    if (parentEnd != std::string::npos && parentEnd > 0 && !MakeDirectories(path.substr(0, parentEnd))) return false;
+    return MakeDirectory(path);
+}
+
+bool PathExists(const std::string &path)
+{
+    struct stat st = {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 bool RemoveFile(const std::string &path)
@@ -146,10 +216,8 @@ bool RemoveFile(const std::string &path)
 
 std::string JoinPath(const std::string &dir, const std::string &name)
 {
-    if (dir.empty())
-        return name;
-    if (dir.back() == '/')
-        return dir + name;
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
     return dir + "/" + name;
 }
 
@@ -163,8 +231,7 @@ std::string ExecutableDir()
 {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return ".";
+    if (n <= 0) return ".";
     return DirectoryPart(std::string(buffer, static_cast<std::size_t>(n)));
 }
 

@@ -26,6 +26,8 @@ bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *
 bool FileExists(const std::string &path);      // a regular file (or a symlink to one)
 bool DirectoryExists(const std::string &path);
 bool MakeDirectory(const std::string &path);    // one level; true when it exists afterwards
+bool MakeDirectories(const std::string &path);  // with every missing parent
+bool PathExists(const std::string &path);       // anything stands there, even a dangling symlink
 bool RemoveFile(const std::string &path);
 std::string JoinPath(const std::string &dir, const std::string &name);
 std::string FileNamePart(const std::string &path); // text after the last '/'

@@ -1,0 +1,208 @@
+#include "settings/file_io.h"
+
+#include "settings_temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+using testsettings::TempDir;
+
+std::vector<std::string> Entries(const std::string &dir)
+{
+    std::vector<std::string> names;
+    if (DIR *d = ::opendir(dir.c_str())) {
+        while (const dirent *e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Read(const std::string &path)
+{
+    const auto r = file_io::ReadWholeFile(path);
+    EXPECT_TRUE(r.ok) << path << ": " << r.error.reason;
+    return r.data;
+}
+
+mode_t ModeOf(const std::string &path)
+{
+    struct stat st = {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(FileIo, WritesAndReplacesExactBytes)
+{
+    TempDir dir;
+    const std::string path = dir / "edit.txt";
+    std::string big(3 * 1024 * 1024 + 7, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>(i * 31 % 251);
+    const std::string contents[] = { "first\r\n", std::string("a\0b\r\n\x83\x41", 7), "", big, "last" };
+    for (const std::string &data : contents) {
+        file_io::IoError error;
+        ASSERT_TRUE(file_io::WriteFileAtomic(path, data, &error)) << error.reason;
+        EXPECT_EQ(Read(path), data);
+        EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file may stay";
+    }
+}
+
+TEST(FileIo, KeepsModeAndLinks)
+{
+    TempDir dir;
+    const std::string path = dir / "set.ini";
+    const mode_t oldMask = ::umask(022);
+    ASSERT_TRUE(file_io::WriteFileAtomic(path, "one"));
+    EXPECT_EQ(ModeOf(path), 0644u) << "a new file gets 0666 less the umask";
+    ::chmod(path.c_str(), 0600);
+    ASSERT_TRUE(file_io::WriteFileAtomic(path, "two"));
+    EXPECT_EQ(ModeOf(path), 0600u) << "a replaced file keeps its mode";
+    ::umask(oldMask);
+
+    // Writing through a symlink replaces the file it points to and leaves the link a link.
+    const std::string link = dir / "link.ini";
+    ASSERT_EQ(::symlink("set.ini", link.c_str()), 0);
+    ASSERT_TRUE(file_io::WriteFileAtomic(link, "three"));
+    struct stat st = {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Read(path), "three");
+}
+
+TEST(FileIo, FailedWritesNameTheFileAndKeepTheOldOne)
+{
+    TempDir dir;
+    const std::string blocker = dir / "plain";
+    ASSERT_TRUE(file_io::WriteFileAtomic(blocker, "old"));
+    const struct {
+        std::string path;
+        int code;
+    } cases[] = {
+        { blocker + "/x.txt", ENOTDIR }, { dir / "missing/x.txt", ENOENT },
+        { dir.path(), EISDIR }, // a folder cannot be replaced by a file
+    };
+    for (const auto &c : cases) {
+        file_io::IoError error;
+        EXPECT_FALSE(file_io::WriteFileAtomic(c.path, "new", &error)) << c.path;
+        EXPECT_EQ(error.path, c.path);
+        EXPECT_EQ(error.code, c.code) << c.path;
+        EXPECT_EQ(error.reason, std::strerror(c.code));
+    }
+    EXPECT_EQ(Read(blocker), "old");
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "plain" });
+}
+
+TEST(FileIo, WriteCutShortLeavesTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir / "list.txt";
+    ASSERT_TRUE(file_io::WriteFileAtomic(path, "old contents"));
+
+    // A file size limit makes write() fail half-way (EFBIG), like a full disk would.
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    file_io::IoError error;
+    const bool ok = file_io::WriteFileAtomic(path, std::string(100000, 'x'), &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error.code, EFBIG);
+    EXPECT_EQ(error.path, path);
+    EXPECT_EQ(Read(path), "old contents");
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "list.txt" });
+}
+
+TEST(FileIo, FullDiskLeavesTheOldFile)
+{
+    TempDir dir;
+    const std::string mnt = dir / "small";
+    ASSERT_TRUE(file_io::MakeDirectory(mnt));
+    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    const std::string path = mnt + "/edit.txt";
+    ASSERT_TRUE(file_io::WriteFileAtomic(path, std::string(20000, 'a')));
+    file_io::IoError error;
+    const bool ok = file_io::WriteFileAtomic(path, std::string(200000, 'b'), &error);
+    const std::string after = Read(path);
+    const auto entries = Entries(mnt);
+    ::umount2(mnt.c_str(), MNT_DETACH);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error.code, ENOSPC);
+    EXPECT_EQ(error.reason, std::strerror(ENOSPC));
+    EXPECT_EQ(after, std::string(20000, 'a'));
+    EXPECT_EQ(entries, std::vector<std::string> { "edit.txt" });
+}
+
+TEST(FileIo, ReadFailures)
+{
+    TempDir dir;
+    ASSERT_TRUE(file_io::WriteFileAtomic(dir / "file", ""));
+    const struct {
+        std::string path;
+        bool missing;
+        int code;
+    } cases[] = {
+        { dir / "none.txt", true, ENOENT },
+        { dir / "file/below", true, ENOTDIR },
+        { dir.path(), false, EISDIR },
+    };
+    for (const auto &c : cases) {
+        const auto r = file_io::ReadWholeFile(c.path);
+        EXPECT_FALSE(r.ok) << c.path;
+        EXPECT_EQ(r.missing, c.missing) << c.path;
+        EXPECT_EQ(r.error.code, c.code) << c.path;
+        EXPECT_EQ(r.error.path, c.path);
+    }
+    const auto empty = file_io::ReadWholeFile(dir / "file");
+    EXPECT_TRUE(empty.ok);
+    EXPECT_EQ(empty.data, "");
+}
+
+TEST(FileIo, DirectoriesAndPathParts)
+{
+    TempDir dir;
+    EXPECT_TRUE(file_io::MakeDirectories(dir / "a/b/c/"));
+    EXPECT_TRUE(file_io::DirectoryExists(dir / "a/b/c"));
+    EXPECT_TRUE(file_io::MakeDirectories(dir / "a/b")); // already there
+    ASSERT_TRUE(file_io::WriteFileAtomic(dir / "f", "x"));
+    EXPECT_FALSE(file_io::MakeDirectories(dir / "f/sub"));
+    EXPECT_FALSE(file_io::MakeDirectory(dir / "f"));
+    EXPECT_TRUE(file_io::FileExists(dir / "f"));
+    EXPECT_FALSE(file_io::FileExists(dir / "a"));
+    EXPECT_TRUE(file_io::PathExists(dir / "a"));
+    ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
+    EXPECT_TRUE(file_io::PathExists(dir / "dangling"));
+    EXPECT_FALSE(file_io::FileExists(dir / "dangling"));
+    EXPECT_TRUE(file_io::RemoveFile(dir / "f"));
+    EXPECT_TRUE(file_io::RemoveFile(dir / "f")) << "a file already gone counts as removed";
+
+    EXPECT_EQ(file_io::JoinPath("/a/", "b"), "/a/b");
+    EXPECT_EQ(file_io::JoinPath("/a", "b"), "/a/b");
+    EXPECT_EQ(file_io::JoinPath("", "b"), "b");
+    EXPECT_EQ(file_io::FileNamePart("/x/y.tbl"), "y.tbl");
+    EXPECT_EQ(file_io::FileNamePart("y.tbl"), "y.tbl");
+    EXPECT_TRUE(file_io::DirectoryExists(file_io::ExecutableDir()));
+}
+
+} // namespace
