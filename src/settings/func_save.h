@@ -39,7 +39,8 @@ bool LoadCheckListState(CheckListState &state, std::string_view line);
 
 // The record name of a line: the text before the first tab ("" without a tab).
 std::string_view RecordName(std::string_view line);
-// The lines of a control-state file (LF ends a line, a CR before it belongs to the break).
+// The lines of a control-state file (LF ends a line, a CR before it belongs to the break;
+// a lone CR stays in its line). Values are written with any LF turned into a space.
 StringList RecordLines(std::string_view fileBytes);
 
 // set.ini: the control panel.
