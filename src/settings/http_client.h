@@ -10,6 +10,7 @@
 
 namespace http {
 
+// A value of 0 or less switches that bound off.
 struct Limits {
     long connectTimeoutMs = 15'000;
     long idleTimeoutSeconds = 30;                 // no data for this long ends the transfer
