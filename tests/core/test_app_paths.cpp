@@ -108,18 +108,6 @@ TEST(AppPaths, ResolutionOrder)
     if (!portableAlready) ::rmdir(portableMark.c_str());
 }
 
-TEST(AppPaths, PathsForHome)
-{
-    const settings::AppPaths p = settings::PathsForHome("/h");
-    EXPECT_EQ(p.configDir, "/h/config");
-    EXPECT_EQ(p.tableDir, "/h/table");
-    EXPECT_EQ(p.windowFile, "/h/config/lanzo.ini");
-    EXPECT_EQ(p.workFile, "/h/config/edit.txt");
-    EXPECT_EQ(p.listFile, "/h/config/list.txt");
-    EXPECT_EQ(p.setIni, "/h/config/set.ini");
-    EXPECT_EQ(p.set2Ini, "/h/config/set2.ini");
-}
-
 std::string ReadOrEmpty(const std::string &path)
 {
     return file_io::ReadWholeFile(path).data;
