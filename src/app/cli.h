@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace cli
+{
 
 // True when args[0] names a command (extract, links, expand, ...).
 bool IsCommand(const std::string &name);
