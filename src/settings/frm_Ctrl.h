@@ -14,8 +14,11 @@ class QCheckBox;
 class QLineEdit;
 class QLabel;
 class QTabWidget;
+class QPushButton;
+class DownloadGuard;
 
-class TfrmCtrl : public QWidget {
+class TfrmCtrl : public QWidget
+{
     Q_OBJECT
 public:
     explicit TfrmCtrl(TfrmMain *main, QWidget *parent = nullptr);
@@ -38,13 +41,15 @@ public:
 
     // The download tab's client (tests point it at a local server through the URL box).
     http::HttpClient &httpClient() { return m_http; }
+    // True while "ダウンロード" waits for its response (the button then reads "中止").
+    bool isDownloading() const { return m_download != nullptr; }
 
 public slots:
-    void btnReplaceClick();  // "置き換え"
-    void btnSearchClick();   // "検索"
+    void btnReplaceClick(); // "置き換え"
+    void btnSearchClick(); // "検索"
     void btnDownloadClick(); // "ダウンロード"
-    void btnCorrectClick();  // "ＵＲＬ補正"
-    void btnExeClick();      // "...": choose the browser
+    void btnCorrectClick(); // "ＵＲＬ補正"
+    void btnExeClick(); // "...": choose the browser
 
 protected:
     void closeEvent(class QCloseEvent *event) override;
@@ -57,8 +62,11 @@ public:
     QCheckBox *ckHosei = nullptr, *ckToURL = nullptr, *ckToClip = nullptr, *ckToExe = nullptr;
     QLineEdit *edtExe = nullptr;
     QLabel *Label12 = nullptr; // "status：000"
+    QPushButton *btnReplace = nullptr, *btnSearch = nullptr, *btnDownload = nullptr, *btnCorrect = nullptr,
+                *btnExe = nullptr;
 
 private:
     TfrmMain *m_main;
     http::HttpClient m_http;
+    DownloadGuard *m_download = nullptr;
 };

@@ -1,0 +1,393 @@
+#include "settings/frm_Ctrl.h"
+
+#include "app/frm_main.h"
+#include "app/user_prompts_qt.h"
+#include "encoding/editor_text_qt.h"
+#include "settings/download_guard_qt.h"
+#include "settings/file_io.h"
+#include "settings/ini_file.h"
+#include "text/func_lanzo.h"
+#include "text/func_token.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace
+{
+
+constexpr std::size_t kHistoryLimit = 5;
+
+QComboBox *makeHistoryCombo(QWidget *parent, const char *name)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(true);
+    // The history is kept by AddComboHistory, never by the box itself.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    // Completion from the history must not change the letter case of what is typed.
+    if (box->completer()) box->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return box;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &caption, const char *name)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    return button;
+}
+
+void tightLayout(QLayout *layout)
+{
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(4);
+}
+
+func_save::ComboState comboState(const QComboBox *box)
+{
+    func_save::ComboState state;
+    state.text = QStringToLine(box->currentText());
+    state.items.reserve(box->count());
+    for (int i = 0; i < box->count(); ++i)
+        state.items.push_back(QStringToLine(box->itemText(i)));
+    return state;
+}
+
+void setComboState(QComboBox *box, const func_save::ComboState &state)
+{
+    // Filling an editable box makes its first item current and copies it into the text,
+    // so the text is put back afterwards.
+    const QSignalBlocker blocker(box);
+    box->clear();
+    for (const std::string &item : state.items)
+        box->addItem(LineToQString(item));
+    box->setCurrentIndex(-1);
+    box->setEditText(LineToQString(state.text));
+}
+
+void addHistory(QComboBox *box)
+{
+    func_save::ComboState state = comboState(box);
+    func_lanzo::AddComboHistory(state.items, state.text, kHistoryLimit);
+    setComboState(box, state);
+}
+
+} // namespace
+
+TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
+    , m_main(main)
+{
+    setObjectName(QStringLiteral("frmCtrl"));
+    setWindowTitle(QStringLiteral("コントロールパネル"));
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    outer->addWidget(PageControl1);
+
+    // "置換": replace in the source text or the URL list.
+    auto *tabReplace = new QWidget;
+    auto *gridReplace = new QGridLayout(tabReplace);
+    tightLayout(gridReplace);
+    auto *targetReplace = new QHBoxLayout;
+    rdo1S = new QRadioButton(QStringLiteral("ソース"), tabReplace);
+    rdo1S->setObjectName(QStringLiteral("rdo1S"));
+    rdo1L = new QRadioButton(QStringLiteral("ＵＲＬリスト"), tabReplace);
+    rdo1L->setObjectName(QStringLiteral("rdo1L"));
+    rdo1S->setChecked(true);
+    targetReplace->addWidget(rdo1S);
+    targetReplace->addWidget(rdo1L);
+    targetReplace->addStretch();
+    gridReplace->addWidget(new QLabel(QStringLiteral("対象："), tabReplace), 0, 0);
+    gridReplace->addLayout(targetReplace, 0, 1, 1, 2);
+    cmbBefore = makeHistoryCombo(tabReplace, "cmbBefore");
+    cmbAfter = makeHistoryCombo(tabReplace, "cmbAfter");
+    btnReplace = makeButton(tabReplace, QStringLiteral("置き換え"), "btnReplace");
+    gridReplace->addWidget(new QLabel(QStringLiteral("置換前："), tabReplace), 1, 0);
+    gridReplace->addWidget(cmbBefore, 1, 1);
+    gridReplace->addWidget(new QLabel(QStringLiteral("置換後："), tabReplace), 2, 0);
+    gridReplace->addWidget(cmbAfter, 2, 1);
+    gridReplace->addWidget(btnReplace, 2, 2);
+    gridReplace->setColumnStretch(1, 1);
+    gridReplace->setRowStretch(3, 1);
+    PageControl1->addTab(tabReplace, QStringLiteral("置換"));
+
+    // "検索": search the source text or the URL list.
+    auto *tabSearch = new QWidget;
+    auto *gridSearch = new QGridLayout(tabSearch);
+    tightLayout(gridSearch);
+    auto *targetSearch = new QHBoxLayout;
+    rdo2S = new QRadioButton(QStringLiteral("ソース"), tabSearch);
+    rdo2S->setObjectName(QStringLiteral("rdo2S"));
+    rdo2L = new QRadioButton(QStringLiteral("ＵＲＬリスト"), tabSearch);
+    rdo2L->setObjectName(QStringLiteral("rdo2L"));
+    rdo2S->setChecked(true);
+    targetSearch->addWidget(rdo2S);
+    targetSearch->addWidget(rdo2L);
+    targetSearch->addStretch();
+    gridSearch->addWidget(new QLabel(QStringLiteral("対象："), tabSearch), 0, 0);
+    gridSearch->addLayout(targetSearch, 0, 1, 1, 2);
+    cmbKey = makeHistoryCombo(tabSearch, "cmbKey");
+    btnSearch = makeButton(tabSearch, QStringLiteral("検索"), "btnSearch");
+    gridSearch->addWidget(new QLabel(QStringLiteral("ｷｰﾜｰﾄﾞ："), tabSearch), 1, 0);
+    gridSearch->addWidget(cmbKey, 1, 1);
+    gridSearch->addWidget(btnSearch, 1, 2);
+    gridSearch->setColumnStretch(1, 1);
+    gridSearch->setRowStretch(2, 1);
+    PageControl1->addTab(tabSearch, QStringLiteral("検索"));
+
+    // "インターネット": download a page into the source text.
+    auto *tabNet = new QWidget;
+    auto *gridNet = new QGridLayout(tabNet);
+    tightLayout(gridNet);
+    gridNet->addWidget(
+        new QLabel(QStringLiteral("ＨＴＭＬファイルをダウンロードします。（テキストファイル限定）"), tabNet), 0, 0, 1,
+        4);
+    cmbUrl = makeHistoryCombo(tabNet, "cmbUrl");
+    btnDownload = makeButton(tabNet, QStringLiteral("ダウンロード"), "btnDownload");
+    btnCorrect = makeButton(tabNet, QStringLiteral("ＵＲＬ補正"), "btnCorrect");
+    gridNet->addWidget(new QLabel(QStringLiteral("URL："), tabNet), 1, 0);
+    gridNet->addWidget(cmbUrl, 1, 1);
+    gridNet->addWidget(btnDownload, 1, 2);
+    gridNet->addWidget(btnCorrect, 1, 3);
+    ckHosei = new QCheckBox(QStringLiteral("ダウンロード時に抽出とＵＲＬ補正を行う。"), tabNet);
+    ckHosei->setObjectName(QStringLiteral("ckHosei"));
+    Label12 = new QLabel(QStringLiteral("status：000"), tabNet);
+    Label12->setObjectName(QStringLiteral("Label12"));
+    gridNet->addWidget(ckHosei, 2, 0, 1, 2);
+    gridNet->addWidget(Label12, 2, 2, 1, 2);
+    gridNet->setColumnStretch(1, 1);
+    gridNet->setRowStretch(3, 1);
+    PageControl1->addTab(tabNet, QStringLiteral("インターネット"));
+
+    // "動作設定": what a double-click on the URL list does.
+    auto *tabClick = new QWidget;
+    auto *clickLayout = new QVBoxLayout(tabClick);
+    tightLayout(clickLayout);
+    auto *group = new QGroupBox(QStringLiteral("ＵＲＬリストをクリックした時の処理"), tabClick);
+    auto *gridGroup = new QGridLayout(group);
+    tightLayout(gridGroup);
+    ckToURL = new QCheckBox(QStringLiteral("ＵＲＬ欄にＵＲＬをコピーする"), group);
+    ckToURL->setObjectName(QStringLiteral("ckToURL"));
+    ckToClip = new QCheckBox(QStringLiteral("クリップボードにＵＲＬをコピーする"), group);
+    ckToClip->setObjectName(QStringLiteral("ckToClip"));
+    ckToExe = new QCheckBox(QStringLiteral("ブラウザを開く"), group);
+    ckToExe->setObjectName(QStringLiteral("ckToExe"));
+    edtExe = new QLineEdit(group);
+    edtExe->setObjectName(QStringLiteral("edtExe"));
+    btnExe = makeButton(group, QStringLiteral("..."), "btnExe");
+    btnExe->setFixedWidth(28);
+    gridGroup->addWidget(ckToURL, 0, 0);
+    gridGroup->addWidget(ckToClip, 0, 1, 1, 2);
+    gridGroup->addWidget(ckToExe, 1, 0);
+    gridGroup->addWidget(edtExe, 1, 1);
+    gridGroup->addWidget(btnExe, 1, 2);
+    gridGroup->setColumnStretch(1, 1);
+    clickLayout->addWidget(group);
+    clickLayout->addStretch();
+    PageControl1->addTab(tabClick, QStringLiteral("動作設定"));
+
+    PageControl1->setCurrentIndex(0);
+    resize(560, 133);
+
+    connect(btnReplace, &QPushButton::clicked, this, &TfrmCtrl::btnReplaceClick);
+    connect(btnSearch, &QPushButton::clicked, this, &TfrmCtrl::btnSearchClick);
+    connect(btnDownload, &QPushButton::clicked, this, &TfrmCtrl::btnDownloadClick);
+    connect(btnCorrect, &QPushButton::clicked, this, &TfrmCtrl::btnCorrectClick);
+    connect(btnExe, &QPushButton::clicked, this, &TfrmCtrl::btnExeClick);
+}
+
+TfrmCtrl::~TfrmCtrl() = default;
+
+void TfrmCtrl::FormCreate()
+{
+    const settings::AppPaths &paths = m_main->paths();
+    const settings::IniFile ini(file_io::ReadWholeFile(paths.windowFile).data);
+    const bool onTop = ini.ReadBool("WINDOW", "ONTOP", false);
+    const long top = ini.ReadInteger("WINDOW2", "TOP", 0);
+    const long left = ini.ReadInteger("WINDOW2", "LEFT", 0);
+    move(static_cast<int>(left), static_cast<int>(top));
+
+    func_save::CtrlPanelState panel = state();
+    const file_io::ReadResult setIni = file_io::ReadWholeFile(paths.setIni);
+    if (setIni.ok) func_save::ApplySetIni(panel, setIni.data);
+    applyState(panel);
+
+    // The main window's "常に手前に表示" command both ticks the item and raises the window.
+    if (onTop && !m_main->stayOnTop()) m_main->OnTopClick();
+}
+
+std::string TfrmCtrl::urlText() const
+{
+    return QStringToLine(cmbUrl->currentText());
+}
+
+void TfrmCtrl::setUrlText(std::string_view url)
+{
+    cmbUrl->setEditText(LineToQString(url));
+}
+
+bool TfrmCtrl::toUrl() const
+{
+    return ckToURL->isChecked();
+}
+bool TfrmCtrl::toClip() const
+{
+    return ckToClip->isChecked();
+}
+bool TfrmCtrl::toExe() const
+{
+    return ckToExe->isChecked();
+}
+
+std::string TfrmCtrl::exePath() const
+{
+    return edtExe->text().toStdString();
+}
+
+func_save::CtrlPanelState TfrmCtrl::state() const
+{
+    func_save::CtrlPanelState s;
+    s.before = comboState(cmbBefore);
+    s.after = comboState(cmbAfter);
+    s.keyword = comboState(cmbKey);
+    s.url = comboState(cmbUrl);
+    s.rdo1L = rdo1L->isChecked();
+    s.rdo2L = rdo2L->isChecked();
+    s.hosei = ckHosei->isChecked();
+    s.toUrl = ckToURL->isChecked();
+    s.toClip = ckToClip->isChecked();
+    s.toExe = ckToExe->isChecked();
+    s.exe = QStringToLine(edtExe->text());
+    return s;
+}
+
+void TfrmCtrl::applyState(const func_save::CtrlPanelState &s)
+{
+    setComboState(cmbBefore, s.before);
+    setComboState(cmbAfter, s.after);
+    setComboState(cmbKey, s.keyword);
+    setComboState(cmbUrl, s.url);
+    // Only the URL-list button of each pair is stored; its partner is the default.
+    (s.rdo1L ? rdo1L : rdo1S)->setChecked(true);
+    (s.rdo2L ? rdo2L : rdo2S)->setChecked(true);
+    ckHosei->setChecked(s.hosei);
+    ckToURL->setChecked(s.toUrl);
+    ckToClip->setChecked(s.toClip);
+    ckToExe->setChecked(s.toExe);
+    edtExe->setText(LineToQString(s.exe));
+}
+
+// "置き換え": every occurrence of the before text, in the source text or in every URL list item.
+void TfrmCtrl::btnReplaceClick()
+{
+    const std::string before = QStringToLine(cmbBefore->currentText());
+    if (before.empty()) return;
+    addHistory(cmbBefore);
+    addHistory(cmbAfter);
+    const std::string after = QStringToLine(cmbAfter->currentText());
+
+    if (rdo1S->isChecked()) {
+        // Set modified even when nothing matched: the text was put back all the same.
+        m_main->setSourceText(func_token::ReplaceAll(m_main->sourceText(), before, after), true);
+    } else {
+        // A before text holds no line break, so replacing in the joined text equals
+        // replacing within each item; an item that becomes empty stays.
+        const std::string joined = func_token::JoinCrLf(m_main->urlListItems());
+        m_main->setUrlListItems(func_token::SplitLines(func_token::ReplaceAll(joined, before, after)));
+    }
+}
+
+// "検索": the next occurrence in the source text (wrapping), or every matching list item.
+void TfrmCtrl::btnSearchClick()
+{
+    const std::string key = QStringToLine(cmbKey->currentText());
+    if (key.empty()) return;
+    addHistory(cmbKey);
+
+    if (rdo2S->isChecked()) {
+        const std::optional<std::size_t> found
+            = func_lanzo::FindInSource(m_main->sourceText(), key, m_main->sourceSelectionEndBytes());
+        if (found) m_main->selectSourceBytes(*found, key.size());
+    } else {
+        m_main->addUrlListSelection(func_lanzo::SelectMatchingItems(m_main->urlListItems(), key));
+    }
+}
+
+// "ダウンロード" (while downloading the same button reads "中止" and cancels).
+void TfrmCtrl::btnDownloadClick()
+{
+    if (m_download) {
+        m_download->cancel();
+        return;
+    }
+    const std::string url = QStringToLine(cmbUrl->currentText());
+    if (url.empty()) return;
+    addHistory(cmbUrl);
+
+    http::Result result;
+    {
+        DownloadGuard guard(btnDownload);
+        m_download = &guard;
+        result = m_http.Get(url, guard.tick());
+        m_download = nullptr;
+    }
+    Label12->setText(QStringLiteral("status：") + QString::number(result.status));
+
+    // Success or not, the source text ends up with CR LF breaks and marked modified.
+    if (result.ok) {
+        m_main->setSourceText(result.body, true);
+    } else {
+        const std::string old = m_main->sourceText();
+        std::string normalised = func_token::NormalizeLineBreaks(old);
+        if (normalised != old)
+            m_main->setSourceText(normalised, true);
+        else
+            m_main->setModified(true);
+    }
+
+    if (ckHosei->isChecked()) {
+        m_main->HTML1Click(); // returns once the link extraction has finished
+        m_main->UrlCorrectClick();
+    }
+}
+
+// "ＵＲＬ補正": correct the URL list against the URL box.
+void TfrmCtrl::btnCorrectClick()
+{
+    m_main->UrlCorrectClick();
+}
+
+// "...": choose the browser program.
+void TfrmCtrl::btnExeClick()
+{
+    // Browsers here are executables without an extension: besides the *.exe filter all files
+    // are offered, and that choice comes first outside Windows.
+    const QString filter = QStringLiteral("ブラウザ(*.exe)|*.exe|すべてのファイル(*)|*");
+#ifdef Q_OS_WIN
+    int filterIndex = 0;
+#else
+    int filterIndex = 1;
+#endif
+    const QString path = m_main->prompts()->getOpenFileName(this, filter, filterIndex, edtExe->text());
+    if (!path.isEmpty()) edtExe->setText(path);
+}
+
+void TfrmCtrl::closeEvent(QCloseEvent *event)
+{
+    // Closing only hides the panel; it lives until the program exits.
+    event->accept();
+}

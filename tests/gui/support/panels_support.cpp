@@ -1,0 +1,143 @@
+#include "support/panels_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+PanelsHome::PanelsHome()
+{
+    m_paths = settings::PathsForHome(m_dir.path().toStdString());
+    QDir().mkpath(QString::fromStdString(m_paths.configDir));
+    QDir().mkpath(QString::fromStdString(m_paths.tableDir));
+}
+
+void PanelsHome::writeConfig(const QString &name, const QByteArray &bytes) const
+{
+    QFile f(QString::fromStdString(m_paths.configDir) + '/' + name);
+    if (f.open(QIODevice::WriteOnly)) f.write(bytes);
+}
+
+QByteArray PanelsHome::readConfig(const QString &name) const
+{
+    QFile f(QString::fromStdString(m_paths.configDir) + '/' + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString PanelsHome::filePath(const QString &relative) const
+{
+    return m_dir.filePath(relative);
+}
+
+PanelsApp::PanelsApp(const PanelsHome &home)
+    : windows(CreateWindows(home.paths(), &prompts))
+{
+}
+
+PanelsHttpServer::PanelsHttpServer()
+{
+    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::listen(m_listen, 8);
+    socklen_t len = sizeof addr;
+    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
+    m_port = ntohs(addr.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+PanelsHttpServer::~PanelsHttpServer()
+{
+    m_stop = true;
+    m_thread.join();
+    ::close(m_listen);
+}
+
+QString PanelsHttpServer::url(const QString &path) const
+{
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+void PanelsHttpServer::respond(const QByteArray &raw)
+{
+    std::lock_guard lock(m_mutex);
+    m_script.push_back(raw);
+}
+
+void PanelsHttpServer::respond(int status, const QByteArray &body, const QByteArray &extraHeaders)
+{
+    respond("HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: text/html\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body);
+}
+
+void PanelsHttpServer::stall()
+{
+    respond(QByteArray());
+}
+
+QList<QByteArray> PanelsHttpServer::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+void PanelsHttpServer::serve()
+{
+    while (!m_stop) {
+        pollfd p { m_listen, POLLIN, 0 };
+        if (::poll(&p, 1, 20) <= 0) continue;
+        const int fd = ::accept(m_listen, nullptr, nullptr);
+        if (fd >= 0) {
+            handle(fd);
+            ::close(fd);
+        }
+    }
+}
+
+void PanelsHttpServer::handle(int fd)
+{
+    QByteArray head;
+    char buf[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!head.contains("\r\n\r\n") && !m_stop && std::chrono::steady_clock::now() < deadline) {
+        pollfd p { fd, POLLIN, 0 };
+        if (::poll(&p, 1, 20) <= 0) continue;
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        head.append(buf, n);
+    }
+    QByteArray response;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests << head;
+        if (m_script.empty()) {
+            response = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        } else {
+            response = m_script.front();
+            m_script.pop_front();
+        }
+    }
+    if (response.isEmpty()) {
+        // Hold the connection open until the client gives up or the server stops.
+        while (!m_stop) {
+            pollfd p { fd, POLLIN, 0 };
+            if (::poll(&p, 1, 20) > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0) break;
+        }
+        return;
+    }
+    qsizetype sent = 0;
+    while (sent < response.size()) {
+        const ssize_t n = ::send(fd, response.constData() + sent, response.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        sent += n;
+    }
+}
