@@ -3,9 +3,11 @@
 // menus, and the commands on both buffers. It owns the buffers, the modified flag and the
 // current file name; the other windows reach the buffers through its public functions.
 #include "settings/app_paths.h"
+#include "settings/file_io.h"
 #include "text/func_token.h"
 
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -24,7 +26,8 @@ class TfrmCnv;
 class TfrmExtraction;
 class TfrmExtHtml;
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow
+{
     Q_OBJECT
 public:
     TfrmMain(const settings::AppPaths &paths, UserPrompts *prompts, QWidget *parent = nullptr);
@@ -59,31 +62,181 @@ public:
     void addUrlListSelection(const std::vector<std::size_t> &indices); // no scroll, no focus change
     int urlListWidth() const;
     void setUrlListWidth(int width);
+    // Selected rows of the URL list, ascending.
+    std::vector<int> selectedUrlListRows() const;
 
     // ---- View state ----
-    bool urlListShown() const;       // tick of "ＵＲＬリスト"
+    bool urlListShown() const; // tick of "ＵＲＬリスト"
     void setUrlListShown(bool shown);
-    bool stayOnTop() const;          // tick of "常に手前に表示"
+    bool stayOnTop() const; // tick of "常に手前に表示"
+
+    // Whether the editor's undo command would do something (one level: after an undo, the
+    // next undo takes it back).
+    bool canUndoSource() const;
+    // Files the last exit sequence wrote or tried to write, in order (UTF-8 paths).
+    const std::vector<std::string> &exitWriteLog() const { return m_exitWriteLog; }
+    // The table names found at start-up, in menu order (Shift_JIS bytes).
+    const func_token::StringList &tableNames() const { return m_tableNames; }
+
+signals:
+    // The close went through: the exit sequence has run and the program should end.
+    void exitDone();
 
 public slots:
-    void N7Click();          // "全体から抽出": extract from the whole text
-    void N8Click();          // "選択範囲から抽出": extract from the selection
-    void HTML1Click();       // "全体からリンクを抽出"
-    void N92Click();         // "選択範囲からリンクを抽出"
+    void N7Click(); // "全体から抽出": extract from the whole text
+    void N8Click(); // "選択範囲から抽出": extract from the selection
+    void HTML1Click(); // "全体からリンクを抽出"
+    void N92Click(); // "選択範囲からリンクを抽出"
     void mnuSequenceClick(); // "[00-99]連番展開"
-    void UrlCorrectClick();  // "ＵＲＬ補正"
-    void OnTopClick();       // "常に手前に表示": toggles the tick and the window flag
+    void UrlCorrectClick(); // "ＵＲＬ補正"
+    void OnTopClick(); // "常に手前に表示": toggles the tick and the window flag
+
+    // "ファイル(&F)"
+    void mnuNewClick(); // "新規作成"
+    void mnuOpenWorkClick(); // "作業用ファイルを開く(&W)"
+    void mnuOpenClick(); // "ファイルを開く(&O)"
+    void mnuSaveClick(); // "上書き保存(&S)"
+    void mnuSaveAsClick(); // "名前を付けて保存(&A)"
+    void mnuLinkPageClick(); // "リンク集作成(&L)"
+    // "編集（ソース）(&E)"
+    void mnuUndoClick();
+    void mnuDeleteClick(); // delete the selection; not undoable
+    void mnuDeleteAllClick(); // empty the source text
+    void mnuCutClick();
+    void mnuCopyClick();
+    void mnuPasteClick();
+    void mnuSelectAllClick();
+    // "編集（ＵＲＬリスト）(&L)" and the list's context menu
+    void lstSelectAllClick();
+    void lstInvertClick();
+    void lstDeleteClick();
+    void lstDeleteAllClick();
+    void lstRemoveDuplicatesClick();
+    void lstCopyClick();
+    void lstCopyAllClick();
+    void lstSortForwardClick();
+    void lstSortBackwardClick();
+    // "ツール(&T)"
+    void mnuSourceToListClick(); // "ソース→ＵＲＬリスト"
+    void mnuListToSourceClick(); // "ソース←ＵＲＬリスト"
+    void mnuCutOutTagsClick(); // "ＨＴＭＬタグ切り出し"
+    void mnuRemoveTagsClick(); // "ＨＴＭＬタグの除去"
+    void mnuTrimLinesClick(); // "前後の空白除去"
+    void mnuDeleteEmptyClick(); // "空行削除"
+    void mnuCleanClick(); // "タグ＋空白＋空行除去"
+    void mnuClearBothClick(); // "ソースとＵＲＬリストをクリア"
+    // "表示(&V)"
+    void mnuCtrlClick(); // "コントロールパネル"
+    void mnuSetClick(); // "環境設定"
+    void mnuListViewClick(); // "ＵＲＬリスト": toggles the list pane
+    // A conversion table on the whole text / on the selection.
+    void cvpMenuClick(const std::string &tableName);
+    void cvpSelMenuClick(const std::string &tableName);
+    // Double-click on the URL list: the control panel's click options.
+    void UrlListDblClick();
+
+    // The enabling rules of the menus, run when a menu opens or a shortcut is pressed.
+    void applyRuleF();
+    void applyRuleE();
+    void applyRuleL();
+    void applyRuleD();
+    void applyRuleP();
 
 protected:
     void closeEvent(class QCloseEvent *event) override;
+    void showEvent(class QShowEvent *event) override;
+    void dragEnterEvent(class QDragEnterEvent *event) override;
+    void dropEvent(class QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     // Controls under the design's names (tests reach them too).
     QPlainTextEdit *Memo1 = nullptr;
     QSplitter *Splitter1 = nullptr;
     QListView *UrlList = nullptr;
+    QWidget *pnl_main = nullptr;
+    QMenu *PopupMenu1 = nullptr; // the URL list's context menu
+    QMenu *PopupMenu2 = nullptr; // the editor's context menu
+    QMenu *N69 = nullptr, *N70 = nullptr, *N72 = nullptr, *N73 = nullptr; // conversion submenus
+
+public:
+    // Character-code and URL conversions of the "全体を変換" / "選択範囲を変換" submenus.
+    enum class Conversion {
+        EucToSjis,
+        Utf8ToSjis,
+        SjisToEuc,
+        SjisToUtf8,
+        UrlEncodeLines,
+        UrlEncode,
+        UrlDecodeLines,
+        UrlDecode
+    };
 
 private:
+    struct MenuSet; // the actions the enabling rules look at
+
+    // Construction (frm_main.cpp) and menus (frm_main_menus.cpp).
+    void buildLayout();
+    void buildMenus();
+    QMenu *buildConvertMenu(QMenu *parent, const QString &caption, bool selection, bool context);
+    void addTableItems(const std::string &tableName);
+    void FormCreate();
+    void updateTitle();
+    void onDocumentChanged(int from, int removed, int added);
+    void onSplitterMoved();
+    void applyListWidth();
+    void runShortcut(QAction *item, void (TfrmMain::*rule)());
+    bool handleEditorKeys(QEvent *event);
+
+    // Files (frm_main_files.cpp).
+    bool overwriteQuestion();
+    bool writeNamedFile(const QString &path);
+    bool loadNamedFile(const QString &path);
+    void openDroppedFile(const QString &path);
+    bool acceptFileDrag(QDropEvent *event, bool drop);
+    bool FormCloseQuery();
+    bool FormClose();
+    void reportFileError(const char *what, const file_io::IoError &error);
+
+    // Commands (frm_main_commands.cpp).
+    void convertWhole(Conversion conversion);
+    void convertSelection(Conversion conversion);
+    void rewriteSource(std::string (*tool)(std::string_view));
+    void copyListToClipboard(bool all);
+    void sortList(void (*sort)(func_token::StringList &));
+
     settings::AppPaths m_paths;
     UserPrompts *m_prompts;
     QString m_fileName;
+
+    TfrmCtrl *m_ctrl = nullptr;
+    TfrmCnv *m_cnv = nullptr;
+    TfrmExtraction *m_extraction = nullptr;
+    TfrmExtHtml *m_extHtml = nullptr;
+    TfrmSet *m_set = nullptr;
+
+    UrlListModel *m_listModel = nullptr;
+    std::unique_ptr<MenuSet> m_menus;
+    func_token::StringList m_tableNames;
+
+    // The source text's bytes are the truth; the editor shows them. The cache is re-encoded
+    // from the editor only after the document changed.
+    mutable std::string m_sourceBytes;
+    mutable bool m_bytesStale = false;
+    bool m_settingText = false;
+    bool m_modified = false;
+    bool m_inUndo = false;
+    bool m_lastEditWasUndo = false;
+
+    int m_listWidth = 200;
+    bool m_listWidthPending = true;
+    bool m_firstShow = true;
+
+    // Dialog memory: the open dialog keeps its file and filter, the save dialog (shared with
+    // the link page) its file.
+    QString m_openPath;
+    int m_openFilterIndex = 0;
+    QString m_savePath;
+    int m_saveFilterIndex = 0;
+
+    std::vector<std::string> m_exitWriteLog;
 };

@@ -1,0 +1,495 @@
+// The main window: layout, start-up, the two buffers and the view state.
+#include "app/frm_main.h"
+
+#include "app/frm_main_menus.h"
+#include "app/frm_urllist.h"
+#include "app/gui_startup_qt.h"
+#include "app/user_prompts_qt.h"
+#include "encoding/editor_text_qt.h"
+#include "settings/file_io.h"
+#include "settings/ini_file.h"
+#include "tables/cnv_table.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <algorithm>
+#include <climits>
+#include <functional>
+
+namespace
+{
+
+const QString kWorkFileTitle = QStringLiteral("Lanzo 作業用ファイル編集中");
+constexpr int kMinPane = 30;
+
+// A splitter that reports when it has been laid out, so a stored list width can be applied
+// once real sizes exist.
+class PaneSplitter : public QSplitter
+{
+public:
+    using QSplitter::QSplitter;
+    std::function<void()> onResized;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QSplitter::resizeEvent(event);
+        if (onResized) onResized();
+    }
+};
+
+int clampToInt(long value)
+{
+    return static_cast<int>(std::clamp<long>(value, INT_MIN / 2, INT_MAX / 2));
+}
+
+// The document's text as the codec expects it: blocks joined by U+2029, which encodes as a
+// line break. toPlainText() would also turn U+00A0 into a space.
+QString documentText(const QTextDocument *doc)
+{
+    return doc->toRawText();
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(const settings::AppPaths &paths, UserPrompts *prompts, QWidget *parent)
+    : QMainWindow(parent)
+    , m_paths(paths)
+    , m_prompts(prompts)
+    , m_menus(std::make_unique<MenuSet>())
+{
+    setObjectName(QStringLiteral("frmMain"));
+    InitLanzoResources();
+    setFont(LanzoFont());
+    setMinimumSize(500, 100);
+    resize(500, 500);
+    buildLayout();
+    buildMenus();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::setWindows(TfrmCtrl *ctrl, TfrmCnv *cnv, TfrmExtraction *extraction, TfrmExtHtml *extHtml, TfrmSet *set)
+{
+    m_ctrl = ctrl;
+    m_cnv = cnv;
+    m_extraction = extraction;
+    m_extHtml = extHtml;
+    m_set = set;
+}
+
+void TfrmMain::buildLayout()
+{
+    pnl_main = new QWidget(this);
+    pnl_main->setObjectName(QStringLiteral("pnl_main"));
+    auto *layout = new QHBoxLayout(pnl_main);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *splitter = new PaneSplitter(Qt::Horizontal, pnl_main);
+    Splitter1 = splitter;
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    // The panes change when the drag ends; the rubber band shows the new place meanwhile.
+    Splitter1->setOpaqueResize(false);
+    // A stored width waits for the first show, when the splitter has its real size.
+    splitter->onResized = [this] {
+        if (m_listWidthPending) applyListWidth();
+    };
+
+    Memo1 = new QPlainTextEdit(Splitter1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTabChangesFocus(true);
+    Memo1->setMinimumWidth(kMinPane);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Memo1->installEventFilter(this);
+    Memo1->viewport()->installEventFilter(this);
+    connect(Memo1->document(), &QTextDocument::contentsChange, this, &TfrmMain::onDocumentChanged);
+
+    m_listModel = new UrlListModel(this);
+    UrlList = new QListView(Splitter1);
+    UrlList->setObjectName(QStringLiteral("UrlList"));
+    UrlList->setModel(m_listModel);
+    UrlList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    UrlList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    UrlList->setUniformItemSizes(true);
+    // Items are clipped at the edge, never shortened with an ellipsis that hides their end.
+    UrlList->setTextElideMode(Qt::ElideNone);
+    // The splitter's own minimum would snap a narrow list back open; the collapse rule
+    // below decides instead.
+    UrlList->setMinimumWidth(1);
+    UrlList->setContextMenuPolicy(Qt::CustomContextMenu);
+    UrlList->installEventFilter(this);
+    UrlList->viewport()->installEventFilter(this);
+
+    Splitter1->addWidget(Memo1);
+    Splitter1->addWidget(UrlList);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setCollapsible(0, false);
+    Splitter1->setCollapsible(1, true);
+    connect(Splitter1, &QSplitter::splitterMoved, this, &TfrmMain::onSplitterMoved);
+
+    layout->addWidget(Splitter1);
+    setCentralWidget(pnl_main);
+    setTabOrder(Memo1, UrlList);
+    Memo1->setFocus();
+}
+
+void TfrmMain::FormCreate()
+{
+    // Files dropped on the editor and the list are caught by the event filter as well.
+    setAcceptDrops(true);
+    file_io::MakeDirectory(m_paths.configDir);
+    m_fileName.clear();
+    updateTitle();
+
+    settings::IniFile ini;
+    if (const file_io::ReadResult r = file_io::ReadWholeFile(m_paths.windowFile); r.ok) ini.parse(r.data);
+    resize(clampToInt(ini.ReadInteger("WINDOW", "WIDTH", 500)), height());
+    resize(width(), clampToInt(ini.ReadInteger("WINDOW", "HEIGHT", 500)));
+    move(x(), clampToInt(ini.ReadInteger("WINDOW", "TOP", 0)));
+    move(clampToInt(ini.ReadInteger("WINDOW", "LEFT", 0)), y());
+
+    // An unreadable buffer file is reported and ends the set-up: the list and the tables are
+    // then left alone, and the window starts with what it has.
+    const file_io::ReadResult work = file_io::ReadWholeFile(m_paths.workFile);
+    if (!work.ok && !work.missing) {
+        reportFileError("read", work.error);
+        return;
+    }
+    if (work.ok) setSourceText(work.data, false);
+    const file_io::ReadResult list = file_io::ReadWholeFile(m_paths.listFile);
+    if (!list.ok && !list.missing) {
+        reportFileError("read", list.error);
+        return;
+    }
+    if (list.ok) setUrlListItems(func_token::SplitLines(list.data));
+
+    for (const std::string &path : tables::SearchTableFiles(m_paths.tableDir))
+        addTableItems(tables::TableNameFromPath(path));
+}
+
+void TfrmMain::updateTitle()
+{
+    setWindowTitle(m_fileName.isEmpty() ? kWorkFileTitle : QStringLiteral("Lanzo ") + m_fileName);
+}
+
+// ---- Source text ---------------------------------------------------------------------------
+
+std::string TfrmMain::sourceText() const
+{
+    if (m_bytesStale) {
+        m_sourceBytes = EditorTextToBytes(documentText(Memo1->document()));
+        m_bytesStale = false;
+    }
+    return m_sourceBytes;
+}
+
+void TfrmMain::setSourceText(std::string_view bytes, bool setModified)
+{
+    std::string normalized = func_token::NormalizeLineBreaks(bytes);
+    const QString text = BytesToEditorText(normalized);
+    m_settingText = true;
+    Memo1->setPlainText(text);
+    m_settingText = false;
+    m_sourceBytes = std::move(normalized);
+    m_bytesStale = false;
+    m_lastEditWasUndo = false;
+    if (setModified) m_modified = true;
+}
+
+bool TfrmMain::hasSourceSelection() const
+{
+    return Memo1->textCursor().hasSelection();
+}
+
+std::string TfrmMain::selectedSourceText() const
+{
+    // The selection's block breaks read back as U+2029, which the codec takes as CR LF.
+    return EditorTextToBytes(Memo1->textCursor().selectedText());
+}
+
+void TfrmMain::replaceSourceSelection(std::string_view bytes)
+{
+    QTextCursor cursor = Memo1->textCursor();
+    cursor.insertText(BytesToEditorText(bytes));
+    Memo1->setTextCursor(cursor);
+    m_modified = true;
+}
+
+bool TfrmMain::isModified() const
+{
+    return m_modified;
+}
+
+void TfrmMain::setModified(bool modified)
+{
+    m_modified = modified;
+}
+
+void TfrmMain::onDocumentChanged(int /*from*/, int removed, int added)
+{
+    if (m_settingText || (removed == 0 && added == 0)) return;
+    m_bytesStale = true;
+    m_modified = true;
+    if (!m_inUndo) m_lastEditWasUndo = false;
+}
+
+bool TfrmMain::canUndoSource() const
+{
+    const QTextDocument *doc = Memo1->document();
+    return doc->isUndoAvailable() || (m_lastEditWasUndo && doc->isRedoAvailable());
+}
+
+namespace
+{
+
+// Editor position of a byte offset of the source text. Decoding is left to right with one
+// byte of look-ahead, so the decoded prefix matches the document except when the offset
+// splits a double-byte character or a CR LF: the prefix then ends in an escape where the
+// document has the whole character, and the position lies just behind that character.
+int editorPosition(const QTextDocument *doc, const std::string &bytes, std::size_t offset, bool roundUp)
+{
+    offset = std::min(offset, bytes.size());
+    const QString prefix = BytesToEditorText(std::string_view(bytes).substr(0, offset));
+    int pos = static_cast<int>(prefix.size());
+    if (!roundUp && pos > 0) {
+        QChar inDoc = doc->characterAt(pos - 1);
+        if (inDoc == QChar::ParagraphSeparator) inDoc = QLatin1Char('\n');
+        if (inDoc != prefix.at(pos - 1)) --pos;
+    }
+    return std::min(pos, doc->characterCount() - 1);
+}
+
+} // namespace
+
+void TfrmMain::selectSourceBytes(std::size_t offset, std::size_t length)
+{
+    const std::string bytes = sourceText();
+    const QTextDocument *doc = Memo1->document();
+    const int start = editorPosition(doc, bytes, offset, false);
+    const int end = std::max(start, editorPosition(doc, bytes, offset + length, true));
+    QTextCursor cursor(Memo1->document());
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    Memo1->setTextCursor(cursor);
+    Memo1->setFocus();
+}
+
+std::size_t TfrmMain::sourceSelectionEndBytes() const
+{
+    const int end = Memo1->textCursor().selectionEnd();
+    if (end <= 0) return 0;
+    return EditorTextToBytes(documentText(Memo1->document()).left(end)).size();
+}
+
+// ---- URL list ------------------------------------------------------------------------------
+
+func_token::StringList TfrmMain::urlListItems() const
+{
+    return m_listModel->items();
+}
+
+void TfrmMain::setUrlListItems(func_token::StringList items)
+{
+    m_listModel->setItems(std::move(items));
+}
+
+void TfrmMain::appendUrlListItems(const func_token::StringList &items)
+{
+    m_listModel->append(items);
+}
+
+void TfrmMain::addUrlListSelection(const std::vector<std::size_t> &indices)
+{
+    QItemSelection selection;
+    const std::size_t count = m_listModel->size();
+    std::size_t i = 0;
+    while (i < indices.size()) {
+        // Contiguous indices become one range: selecting thousands of rows one by one is slow.
+        std::size_t first = indices[i], last = first;
+        while (i + 1 < indices.size() && indices[i + 1] == last + 1)
+            last = indices[++i];
+        ++i;
+        if (first >= count) continue;
+        last = std::min(last, count - 1);
+        selection.select(m_listModel->index(static_cast<int>(first)), m_listModel->index(static_cast<int>(last)));
+    }
+    if (!selection.isEmpty()) UrlList->selectionModel()->select(selection, QItemSelectionModel::Select);
+}
+
+std::vector<int> TfrmMain::selectedUrlListRows() const
+{
+    std::vector<int> rows;
+    const QItemSelection selection = UrlList->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection)
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int TfrmMain::urlListWidth() const
+{
+    if (m_listWidthPending || !urlListShown()) return m_listWidth;
+    return Splitter1->sizes().value(1, m_listWidth);
+}
+
+void TfrmMain::setUrlListWidth(int width)
+{
+    m_listWidth = std::max(0, width);
+    m_listWidthPending = true;
+    applyListWidth();
+}
+
+void TfrmMain::applyListWidth()
+{
+    // Before the first show the splitter has no real size yet; showEvent applies it then.
+    if (!urlListShown() || !isVisible()) return;
+    const int total = Splitter1->width() - Splitter1->handleWidth();
+    if (total <= 0) return;
+    const int list = std::clamp(m_listWidth, 0, std::max(0, total - kMinPane));
+    Splitter1->setSizes({ total - list, list });
+    m_listWidthPending = false;
+}
+
+void TfrmMain::onSplitterMoved()
+{
+    // A list dragged narrower than the smallest pane width collapses completely.
+    const QList<int> sizes = Splitter1->sizes();
+    if (sizes.size() == 2 && sizes[1] > 0 && sizes[1] < kMinPane) Splitter1->setSizes({ sizes[0] + sizes[1], 0 });
+    m_listWidth = Splitter1->sizes().value(1);
+}
+
+// ---- View state ----------------------------------------------------------------------------
+
+bool TfrmMain::urlListShown() const
+{
+    return m_menus->listView->isChecked();
+}
+
+void TfrmMain::setUrlListShown(bool shown)
+{
+    if (!shown && !m_listWidthPending) m_listWidth = urlListWidth();
+    m_menus->listView->setChecked(shown);
+    UrlList->setVisible(shown);
+    if (shown) {
+        m_listWidthPending = true;
+        applyListWidth();
+    }
+}
+
+bool TfrmMain::stayOnTop() const
+{
+    return m_menus->onTop->isChecked();
+}
+
+void TfrmMain::OnTopClick()
+{
+    const bool onTop = !m_menus->onTop->isChecked();
+    m_menus->onTop->setChecked(onTop);
+    const bool visible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    // Changing a window flag hides the window.
+    if (visible) show();
+}
+
+void TfrmMain::mnuListViewClick()
+{
+    setUrlListShown(!urlListShown());
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstShow) {
+        m_firstShow = false;
+        Memo1->setFocus();
+    }
+    if (m_listWidthPending) applyListWidth();
+}
+
+// ---- Keys and drops ------------------------------------------------------------------------
+
+namespace
+{
+
+bool isEditingShortcut(const QKeyEvent *key)
+{
+    return key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::Cut)
+        || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste)
+        || key->matches(QKeySequence::SelectAll);
+}
+
+} // namespace
+
+bool TfrmMain::handleEditorKeys(QEvent *event)
+{
+    // The editing shortcuts belong to the window's commands (enabling rules, one-level undo),
+    // whichever pane has the focus: the editor and the list must not take them first.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isEditingShortcut(key)) {
+            event->ignore();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        // A shortcut that the window did not take (redo, or a disabled command) does nothing.
+        if (isEditingShortcut(static_cast<QKeyEvent *>(event))) return true;
+    }
+    return false;
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Memo1) return handleEditorKeys(event) || QMainWindow::eventFilter(watched, event);
+    if (watched == UrlList) {
+        if (handleEditorKeys(event)) return true;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+            lstDeleteClick();
+            return true;
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (watched == Memo1->viewport() || watched == UrlList->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            if (acceptFileDrag(static_cast<QDropEvent *>(event), false)) return true;
+            break;
+        case QEvent::Drop:
+            if (acceptFileDrag(static_cast<QDropEvent *>(event), true)) return true;
+            break;
+        case QEvent::MouseButtonDblClick:
+            // The press before it has made the clicked row the focused item.
+            if (watched == UrlList->viewport()) UrlListDblClick();
+            break;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!acceptFileDrag(event, false)) QMainWindow::dragEnterEvent(event);
+}
+
+void TfrmMain::dropEvent(QDropEvent *event)
+{
+    if (!acceptFileDrag(event, true)) QMainWindow::dropEvent(event);
+}

@@ -1,0 +1,383 @@
+// The main window's commands on the buffers: editing, the URL list operations, extraction,
+// the text tools, the character-code and URL conversions, the tables and the view commands.
+#include "app/frm_main.h"
+
+#include "app/frm_urllist.h"
+#include "app/user_prompts_qt.h"
+#include "encoding/editor_text_qt.h"
+#include "encoding/jconvert.h"
+#include "encoding/url_codec.h"
+#include "extract/frm_ExtHtml.h"
+#include "extract/frm_Extraction.h"
+#include "settings/file_io.h"
+#include "settings/frm_Ctrl.h"
+#include "settings/frm_Set.h"
+#include "tables/frm_Cnv.h"
+#include "text/func_lanzo.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTextDocument>
+
+// ---- Editing the source text ----------------------------------------------------------------
+
+// "元に戻す": the editor keeps one level, so an undo right after an undo takes it back.
+void TfrmMain::mnuUndoClick()
+{
+    QTextDocument *doc = Memo1->document();
+    m_inUndo = true;
+    if (m_lastEditWasUndo && doc->isRedoAvailable()) {
+        Memo1->redo();
+        m_lastEditWasUndo = false;
+    } else if (doc->isUndoAvailable()) {
+        Memo1->undo();
+        m_lastEditWasUndo = true;
+    }
+    m_inUndo = false;
+}
+
+// "削除": the selection goes, and with it every undo step.
+void TfrmMain::mnuDeleteClick()
+{
+    QTextCursor cursor = Memo1->textCursor();
+    if (!cursor.hasSelection()) return;
+    cursor.removeSelectedText();
+    Memo1->setTextCursor(cursor);
+    Memo1->document()->clearUndoRedoStacks();
+    m_lastEditWasUndo = false;
+}
+
+// "すべてを削除": no question, no undo.
+void TfrmMain::mnuDeleteAllClick()
+{
+    setSourceText({}, true);
+}
+
+void TfrmMain::mnuCutClick()
+{
+    Memo1->cut();
+}
+void TfrmMain::mnuCopyClick()
+{
+    Memo1->copy();
+}
+void TfrmMain::mnuPasteClick()
+{
+    Memo1->paste();
+}
+void TfrmMain::mnuSelectAllClick()
+{
+    Memo1->selectAll();
+}
+
+// ---- URL list --------------------------------------------------------------------------------
+
+void TfrmMain::lstSelectAllClick()
+{
+    if (m_listModel->size() > 0) UrlList->selectAll();
+}
+
+// "選択を反転"
+void TfrmMain::lstInvertClick()
+{
+    const int count = static_cast<int>(m_listModel->size());
+    if (count == 0) return;
+    const QItemSelection all(m_listModel->index(0), m_listModel->index(count - 1));
+    UrlList->selectionModel()->select(all, QItemSelectionModel::Toggle);
+}
+
+void TfrmMain::lstDeleteClick()
+{
+    m_listModel->removeRowList(selectedUrlListRows());
+}
+
+void TfrmMain::lstDeleteAllClick()
+{
+    setUrlListItems({});
+}
+
+void TfrmMain::sortList(void (*sort)(func_token::StringList &))
+{
+    func_token::StringList items = m_listModel->items();
+    sort(items);
+    setUrlListItems(std::move(items));
+}
+
+// "重複を削除": sorted, then equal neighbours removed.
+void TfrmMain::lstRemoveDuplicatesClick()
+{
+    if (m_listModel->size() < 2) return;
+    sortList(func_lanzo::RemoveDuplicates);
+}
+
+void TfrmMain::lstSortForwardClick()
+{
+    sortList(func_lanzo::SortForward);
+}
+void TfrmMain::lstSortBackwardClick()
+{
+    sortList(func_lanzo::SortBackward);
+}
+
+void TfrmMain::copyListToClipboard(bool all)
+{
+    std::vector<bool> selected;
+    if (!all) {
+        selected.assign(m_listModel->size(), false);
+        for (int row : selectedUrlListRows())
+            selected[static_cast<std::size_t>(row)] = true;
+    }
+    const std::string text = func_lanzo::CopyItemsText(m_listModel->items(), selected);
+    QGuiApplication::clipboard()->setText(BytesToEditorText(text));
+}
+
+void TfrmMain::lstCopyClick()
+{
+    copyListToClipboard(false);
+}
+void TfrmMain::lstCopyAllClick()
+{
+    copyListToClipboard(true);
+}
+
+// The control panel's click options, read at the moment of the double-click.
+void TfrmMain::UrlListDblClick()
+{
+    const QModelIndex current = UrlList->currentIndex();
+    if (!m_ctrl || !current.isValid()) return;
+    const std::string url = m_listModel->item(static_cast<std::size_t>(current.row()));
+    if (m_ctrl->toClip()) QGuiApplication::clipboard()->setText(LineToQString(url));
+    if (m_ctrl->toUrl()) m_ctrl->setUrlText(url);
+    if (m_ctrl->toExe()) {
+        const std::string exe = m_ctrl->exePath();
+        // The URL is one argument of its own: no shell ever sees it.
+        if (!exe.empty() && file_io::FileExists(exe))
+            QProcess::startDetached(QString::fromUtf8(exe), { LineToQString(url) });
+    }
+}
+
+// ---- Data copy -------------------------------------------------------------------------------
+
+// "ソース→ＵＲＬリスト"
+void TfrmMain::mnuSourceToListClick()
+{
+    setUrlListItems(func_token::SplitLines(sourceText()));
+}
+
+// "ソース←ＵＲＬリスト"
+void TfrmMain::mnuListToSourceClick()
+{
+    setSourceText(func_token::JoinCrLf(m_listModel->items()), true);
+}
+
+// "ソースとＵＲＬリストをクリア"
+void TfrmMain::mnuClearBothClick()
+{
+    setUrlListItems({});
+    setSourceText({}, true);
+}
+
+// ---- Extraction ------------------------------------------------------------------------------
+
+void TfrmMain::N7Click()
+{
+    if (!m_extraction || !m_set) return;
+    const extraction::ExtractionResult result
+        = m_extraction->run(sourceText(), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
+    if (result.stopped) return;
+    appendUrlListItems(result.urls);
+    // The expansion runs also when nothing was kept: it covers the whole list.
+    if (m_set->autoExpand()) mnuSequenceClick();
+}
+
+void TfrmMain::N8Click()
+{
+    if (!m_extraction || !m_set || !hasSourceSelection()) return;
+    const extraction::ExtractionResult result
+        = m_extraction->run(selectedSourceText(), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
+    if (result.stopped) return;
+    appendUrlListItems(result.urls);
+    if (m_set->autoExpand()) mnuSequenceClick();
+}
+
+void TfrmMain::HTML1Click()
+{
+    if (!m_extHtml) return;
+    const html_links::LinksResult result = m_extHtml->run(sourceText());
+    if (!result.stopped) appendUrlListItems(result.links);
+}
+
+void TfrmMain::N92Click()
+{
+    if (!m_extHtml || !hasSourceSelection()) return;
+    const html_links::LinksResult result = m_extHtml->run(selectedSourceText());
+    if (!result.stopped) appendUrlListItems(result.links);
+}
+
+// "[00-99]連番展開"
+void TfrmMain::mnuSequenceClick()
+{
+    if (m_listModel->size() == 0) return;
+    func_lanzo::ExpandListResult result = func_lanzo::ExpandList(m_listModel->items());
+    if (!result.ok) {
+        m_prompts->showError(this, QString::fromStdString(result.message));
+        return;
+    }
+    setUrlListItems(std::move(result.items));
+}
+
+// "ＵＲＬ補正": every item made absolute against the control panel's URL box.
+void TfrmMain::UrlCorrectClick()
+{
+    if (!m_ctrl) return;
+    const std::string base = m_ctrl->urlText();
+    if (base.empty()) return;
+    func_lanzo::CorrectListResult result = func_lanzo::CorrectList(base, m_listModel->items());
+    m_listModel->rewriteItems(std::move(result.items));
+    if (!result.ok) m_prompts->showError(this, QString::fromStdString(result.message));
+}
+
+// ---- Source text tools -----------------------------------------------------------------------
+
+void TfrmMain::rewriteSource(std::string (*tool)(std::string_view))
+{
+    setSourceText(tool(sourceText()), true);
+}
+
+void TfrmMain::mnuCutOutTagsClick()
+{
+    rewriteSource(func_lanzo::CutOutTagsText);
+}
+void TfrmMain::mnuRemoveTagsClick()
+{
+    rewriteSource(func_lanzo::RemoveTagsText);
+}
+void TfrmMain::mnuTrimLinesClick()
+{
+    rewriteSource(func_lanzo::TrimLinesText);
+}
+void TfrmMain::mnuDeleteEmptyClick()
+{
+    rewriteSource(func_lanzo::DeleteEmptyLinesText);
+}
+void TfrmMain::mnuCleanClick()
+{
+    rewriteSource(func_lanzo::CleanText);
+}
+
+// ---- Conversions -----------------------------------------------------------------------------
+
+namespace
+{
+
+using Conversion = TfrmMain::Conversion;
+
+struct Converted {
+    std::string text;
+    bool write = true; // false: the command leaves the text as it was
+    std::string message; // a decoding error to show (UTF-8), empty when none
+};
+
+Converted fromUrlCommand(url_codec::CommandResult result, std::string_view input)
+{
+    // After a decoding error the text is what the buffer holds after the failed command: the
+    // lines decoded before the failing one stay decoded.
+    const bool write = result.ok || result.text != input;
+    return Converted { std::move(result.text), write, result.ok ? std::string() : std::move(result.message) };
+}
+
+Converted convert(std::string_view text, Conversion conversion, bool selection)
+{
+    switch (conversion) {
+    case Conversion::EucToSjis:
+        return { jconvert::EucToSjis(text), true, {} };
+    case Conversion::Utf8ToSjis: {
+        // Malformed UTF-8 gives nothing, and the text stays as it was.
+        std::string sjis = jconvert::Utf8ToSjis(text);
+        const bool write = !sjis.empty();
+        return { std::move(sjis), write, {} };
+    }
+    case Conversion::SjisToEuc:
+        return { jconvert::SjisToEuc(text), true, {} };
+    case Conversion::SjisToUtf8:
+        return { jconvert::SjisToUtf8(text), true, {} };
+    case Conversion::UrlEncodeLines:
+        return fromUrlCommand(
+            selection ? url_codec::EncodeSelectionLines(text) : url_codec::EncodeWholeLines(text), text);
+    case Conversion::UrlEncode:
+        return fromUrlCommand(url_codec::EncodeWhole(text), text);
+    case Conversion::UrlDecodeLines:
+        return fromUrlCommand(
+            selection ? url_codec::DecodeSelectionLines(text) : url_codec::DecodeWholeLines(text), text);
+    case Conversion::UrlDecode:
+        break;
+    }
+    return fromUrlCommand(url_codec::DecodeWhole(text), text);
+}
+
+} // namespace
+
+void TfrmMain::convertWhole(Conversion conversion)
+{
+    const Converted result = convert(sourceText(), conversion, false);
+    if (result.write) setSourceText(result.text, true);
+    if (!result.message.empty()) m_prompts->showError(this, QString::fromStdString(result.message));
+}
+
+void TfrmMain::convertSelection(Conversion conversion)
+{
+    if (!hasSourceSelection()) return;
+    const Converted result = convert(selectedSourceText(), conversion, true);
+    if (result.write) replaceSourceSelection(result.text);
+    if (!result.message.empty()) m_prompts->showError(this, QString::fromStdString(result.message));
+}
+
+// ---- Conversion tables -----------------------------------------------------------------------
+
+void TfrmMain::cvpMenuClick(const std::string &tableName)
+{
+    if (!m_cnv) return;
+    const TfrmCnv::Outcome outcome = m_cnv->run(sourceText(), tableName, m_paths.tableDir);
+    // A stopped or failed run gives back its input: the text stays as it was.
+    if (!outcome.completed) return;
+    if (hasSourceSelection()) {
+        replaceSourceSelection(outcome.result);
+        Memo1->document()->clearUndoRedoStacks();
+    } else {
+        setSourceText(outcome.result, true);
+    }
+}
+
+void TfrmMain::cvpSelMenuClick(const std::string &tableName)
+{
+    if (!m_cnv || !hasSourceSelection()) return;
+    const TfrmCnv::Outcome outcome = m_cnv->run(selectedSourceText(), tableName, m_paths.tableDir);
+    if (!outcome.completed) return;
+    if (hasSourceSelection()) {
+        replaceSourceSelection(outcome.result);
+        Memo1->document()->clearUndoRedoStacks();
+    } else {
+        setSourceText(outcome.result, true);
+    }
+}
+
+// ---- View ------------------------------------------------------------------------------------
+
+void TfrmMain::mnuCtrlClick()
+{
+    if (!m_ctrl) return;
+    m_ctrl->show();
+    m_ctrl->raise();
+    m_ctrl->activateWindow();
+}
+
+void TfrmMain::mnuSetClick()
+{
+    if (!m_set) return;
+    m_set->show();
+    m_set->raise();
+    m_set->activateWindow();
+}

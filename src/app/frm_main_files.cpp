@@ -1,0 +1,266 @@
+// The main window's file commands: the work file and named files, the overwrite question,
+// dropped files, the link page, and the close question with the exit sequence.
+#include "app/frm_main.h"
+
+#include "app/frm_urllist.h"
+#include "app/user_prompts_qt.h"
+#include "settings/file_io.h"
+#include "settings/frm_Ctrl.h"
+#include "settings/frm_Set.h"
+#include "settings/func_save.h"
+#include "settings/ini_file.h"
+#include "text/func_lanzo.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QMimeData>
+#include <QUrl>
+
+namespace
+{
+
+const QString kOpenFilter
+    = QStringLiteral("テキストファイル(*.txt)|*.txt|HTMLファイル(*.htm,*.html)|*.htm;*.html|すべてのファイル(*.*)|*.*");
+const QString kSaveFilter
+    = QStringLiteral("テキストファイル(*.txt)|*.txt|htmlファイル(*.htm,*.html)|*.htm;*.html|すべてのファイル(*.*)|*.*");
+const QString kLinkFilter = QStringLiteral("htmlﾌｧｲﾙ(*.html)|*.html|すべてのﾌｧｲﾙ(*.*)|*.*");
+const QString kSaveCaption = QStringLiteral("ファイルの保存");
+
+std::string toPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+QString fromPath(const std::string &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString describe(const file_io::IoError &error)
+{
+    return fromPath(error.path) + QStringLiteral("：") + QString::fromLocal8Bit(error.reason.c_str());
+}
+
+// Where a dialog opens when it has nothing to remember yet.
+QString startPath(const QString &remembered, const QString &current, const QString &name = QString())
+{
+    if (!remembered.isEmpty())
+        return name.isEmpty() ? remembered : QFileInfo(remembered).absolutePath() + QLatin1Char('/') + name;
+    const QString dir = current.isEmpty() ? QDir::homePath() : QFileInfo(current).absolutePath();
+    return name.isEmpty() ? dir : dir + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+void TfrmMain::reportFileError(const char *what, const file_io::IoError &error)
+{
+    const QString text = qstrcmp(what, "read") == 0 ? QStringLiteral("ファイルを読み込めません。\n")
+                                                    : QStringLiteral("ファイルに書き込めません。\n");
+    m_prompts->showError(this, text + describe(error));
+}
+
+bool TfrmMain::writeNamedFile(const QString &path)
+{
+    file_io::IoError error;
+    if (file_io::WriteFileAtomic(toPath(path), sourceText(), &error)) return true;
+    reportFileError("write", error);
+    return false;
+}
+
+bool TfrmMain::loadNamedFile(const QString &path)
+{
+    const file_io::ReadResult read = file_io::ReadWholeFile(toPath(path));
+    if (!read.ok) {
+        reportFileError("read", read.error);
+        return false;
+    }
+    setSourceText(read.data, false);
+    m_fileName = QFileInfo(path).absoluteFilePath();
+    m_modified = false;
+    updateTitle();
+    return true;
+}
+
+bool TfrmMain::overwriteQuestion()
+{
+    if (!m_modified || m_fileName.isEmpty()) return true;
+    switch (m_prompts->askYesNoCancel(this, QStringLiteral("ファイルを上書き保存しますか？"), kSaveCaption)) {
+    case UserPrompts::Answer::Yes:
+        // A failed write abandons the command: the text is not saved anywhere yet.
+        return writeNamedFile(m_fileName);
+    case UserPrompts::Answer::No:
+        return true;
+    case UserPrompts::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+// "新規作成": back to the work-file state with an empty source text.
+void TfrmMain::mnuNewClick()
+{
+    if (m_fileName.isEmpty()) {
+        if (m_prompts->askYesNoCancel(
+                this, QStringLiteral("現在の作業用ファイルをクリアしてもよろしいですか？"), kSaveCaption)
+            != UserPrompts::Answer::Yes)
+            return;
+    } else if (!overwriteQuestion()) {
+        return;
+    }
+    m_fileName.clear();
+    updateTitle();
+    setSourceText({}, false);
+    m_modified = false;
+}
+
+// "作業用ファイルを開く(&W)": the source text read again from the work file.
+void TfrmMain::mnuOpenWorkClick()
+{
+    if (!overwriteQuestion()) return;
+    m_fileName.clear();
+    updateTitle();
+    const file_io::ReadResult read = file_io::ReadWholeFile(m_paths.workFile);
+    if (!read.ok) {
+        reportFileError("read", read.error);
+        return;
+    }
+    setSourceText(read.data, false);
+    m_modified = false;
+}
+
+// "ファイルを開く(&O)"
+void TfrmMain::mnuOpenClick()
+{
+    if (!overwriteQuestion()) return;
+    int filterIndex = m_openFilterIndex;
+    const QString path = m_prompts->getOpenFileName(this, kOpenFilter, filterIndex, startPath(m_openPath, m_fileName));
+    if (path.isEmpty()) return;
+    m_openPath = path;
+    m_openFilterIndex = filterIndex;
+    if (!file_io::FileExists(toPath(path))) return;
+    loadNamedFile(path);
+}
+
+// "上書き保存(&S)"
+void TfrmMain::mnuSaveClick()
+{
+    if (m_fileName.isEmpty()) return;
+    if (writeNamedFile(m_fileName)) m_modified = false;
+}
+
+// "名前を付けて保存(&A)"
+void TfrmMain::mnuSaveAsClick()
+{
+    int filterIndex = m_saveFilterIndex;
+    const QString path = m_prompts->getSaveFileName(this, kSaveFilter, filterIndex, startPath(m_savePath, m_fileName));
+    if (path.isEmpty()) return;
+    m_savePath = path;
+    m_saveFilterIndex = filterIndex;
+    if (!writeNamedFile(path)) return;
+    m_fileName = QFileInfo(path).absoluteFilePath();
+    updateTitle();
+    m_modified = false;
+}
+
+// "リンク集作成(&L)": the URL list as an HTML page of links.
+void TfrmMain::mnuLinkPageClick()
+{
+    if (m_listModel->size() == 0) return;
+    int filterIndex = 0;
+    const QString path = m_prompts->getSaveFileName(
+        this, kLinkFilter, filterIndex, startPath(m_savePath, m_fileName, QStringLiteral("link.html")));
+    if (path.isEmpty()) return;
+    m_savePath = path;
+    file_io::IoError error;
+    if (!file_io::WriteFileAtomic(toPath(path), func_lanzo::MakeLinkPage(m_listModel->items()), &error))
+        reportFileError("write", error);
+}
+
+// ---- Dropped files --------------------------------------------------------------------------
+
+bool TfrmMain::acceptFileDrag(QDropEvent *event, bool drop)
+{
+    const QMimeData *mime = event->mimeData();
+    if (!mime || !mime->hasUrls() || mime->urls().isEmpty()) return false;
+    event->acceptProposedAction();
+    if (drop) {
+        // Only the last file counts. The drop is released before any question is asked.
+        const QString path = mime->urls().constLast().toLocalFile();
+        QMetaObject::invokeMethod(
+            this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void TfrmMain::openDroppedFile(const QString &path)
+{
+    if (!overwriteQuestion()) return;
+    if (path.isEmpty() || !file_io::FileExists(toPath(path))) return;
+    loadNamedFile(path);
+}
+
+// ---- Close -----------------------------------------------------------------------------------
+
+bool TfrmMain::FormCloseQuery()
+{
+    // In the work-file state the exit sequence keeps the text; a named file may need saving.
+    return overwriteQuestion();
+}
+
+bool TfrmMain::FormClose()
+{
+    m_exitWriteLog.clear();
+    std::vector<file_io::IoError> failures;
+    // Every file is written even when an earlier one failed, so one bad file loses nothing else.
+    const auto write = [&](const std::string &path, const std::string &data) {
+        m_exitWriteLog.push_back(path);
+        file_io::IoError error;
+        if (!file_io::WriteFileAtomic(path, data, &error)) failures.push_back(error);
+    };
+    file_io::MakeDirectory(m_paths.configDir);
+
+    if (m_ctrl) write(m_paths.setIni, func_save::WriteSetIni(m_ctrl->state()));
+    if (m_set) write(m_paths.set2Ini, func_save::WriteSet2Ini(m_set->state()));
+
+    settings::IniFile ini;
+    if (const file_io::ReadResult r = file_io::ReadWholeFile(m_paths.windowFile); r.ok) ini.parse(r.data);
+    ini.WriteInteger("WINDOW", "WIDTH", width());
+    ini.WriteInteger("WINDOW", "HEIGHT", height());
+    ini.WriteInteger("WINDOW", "TOP", y());
+    ini.WriteInteger("WINDOW", "LEFT", x());
+    if (m_ctrl) {
+        ini.WriteInteger("WINDOW2", "TOP", m_ctrl->y());
+        ini.WriteInteger("WINDOW2", "LEFT", m_ctrl->x());
+    }
+    ini.WriteInteger("WINDOW", "LIST", urlListWidth());
+    ini.WriteString("SYSTEM", "PREFIX", "");
+    ini.WriteString("SYSTEM", "SUFFIX", "");
+    ini.WriteString("SYSTEM", "MIDDLE", "");
+    ini.WriteBool("WINDOW", "MENU2", urlListShown());
+    ini.WriteBool("WINDOW", "CTRL", m_ctrl && m_ctrl->isVisible());
+    ini.WriteBool("WINDOW", "ONTOP", stayOnTop());
+    write(m_paths.windowFile, ini.serialize());
+
+    if (m_fileName.isEmpty()) write(m_paths.workFile, sourceText());
+    write(m_paths.listFile, func_token::JoinCrLf(m_listModel->items()));
+
+    if (failures.empty()) return true;
+    QString text = QStringLiteral("終了時に次のファイルを保存できませんでした。\n");
+    for (const file_io::IoError &error : failures)
+        text += QLatin1Char('\n') + describe(error);
+    text += QStringLiteral("\n\nこのまま終了しますか？\n（「いいえ」でウィンドウを開いたままにします）");
+    return m_prompts->askCloseAnyway(this, text);
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (!FormCloseQuery() || !FormClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit exitDone();
+}

@@ -1,0 +1,86 @@
+#include "app/user_prompts_qt.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace
+{
+
+QString showFileDialog(
+    QWidget *parent, QFileDialog::AcceptMode mode, const QString &filter, int &filterIndex, const QString &initialPath)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    // The open dialog takes a name that does not exist yet; the save dialog neither asks
+    // before replacing a file nor adds an extension.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    const QStringList filters = QtFilterList(filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 0 && filterIndex < filters.size()) dialog.selectNameFilter(filters.at(filterIndex));
+    if (!initialPath.isEmpty()) {
+        const QFileInfo info(initialPath);
+        if (info.isDir()) {
+            dialog.setDirectory(initialPath);
+        } else {
+            dialog.setDirectory(info.absolutePath());
+            dialog.selectFile(info.fileName());
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    const int chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    if (chosen >= 0) filterIndex = chosen;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+UserPrompts::Answer QtUserPrompts::askYesNoCancel(QWidget *parent, const QString &text, const QString &caption)
+{
+    const auto button = QMessageBox::question(
+        parent, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (button == QMessageBox::Yes) return Answer::Yes;
+    if (button == QMessageBox::No) return Answer::No;
+    return Answer::Cancel;
+}
+
+void QtUserPrompts::showError(QWidget *parent, const QString &text)
+{
+    QMessageBox::critical(parent, QStringLiteral("Lanzo"), text);
+}
+
+bool QtUserPrompts::askCloseAnyway(QWidget *parent, const QString &text)
+{
+    return QMessageBox::warning(
+               parent, QStringLiteral("Lanzo"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+QString QtUserPrompts::getOpenFileName(
+    QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath)
+{
+    return showFileDialog(parent, QFileDialog::AcceptOpen, filter, filterIndex, initialPath);
+}
+
+QString QtUserPrompts::getSaveFileName(
+    QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath)
+{
+    return showFileDialog(parent, QFileDialog::AcceptSave, filter, filterIndex, initialPath);
+}
+
+QStringList QtFilterList(const QString &pipeFilter)
+{
+    QStringList result;
+    const QStringList parts = pipeFilter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // "*.*" means every file here, also one without a dot in its name.
+        for (QString &pattern : patterns) {
+            pattern = pattern.trimmed();
+            if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+        }
+        result << parts.at(i) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return result;
+}
