@@ -1,12 +1,18 @@
 #pragma once
 // Japanese character-code conversion: the EUC-JP arithmetic, the program's own UTF-8
-// rules, and code page 932 <-> UTF-16 through glibc iconv.
+// rules, and code page 932 <-> UTF-16 with the tables of glibc iconv "CP932".
+//
+// Replacements (where the platform conversion has to give up):
+// - a byte that does not start a valid code page 932 character becomes U+30FB ("・") and
+//   the next byte is read afresh, so an ASCII byte after a stray lead byte survives;
+// - a character code page 932 cannot hold becomes '?' (a surrogate pair is one character).
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 
-namespace jconvert {
+namespace jconvert
+{
 
 std::pair<unsigned char, unsigned char> JisToSjis(unsigned char j1, unsigned char j2);
 std::pair<unsigned char, unsigned char> SjisToJis(unsigned char s1, unsigned char s2);
@@ -22,7 +28,9 @@ std::string SjisToUtf8(std::string_view in);
 std::u16string Cp932ToUtf16(std::string_view in);
 std::string Utf16ToCp932(std::u16string_view in);
 
-// File names: table names live as Shift_JIS bytes; the file system speaks UTF-8.
+// File names: table names live as Shift_JIS bytes; the file system speaks UTF-8. These use
+// standard UTF-8 (four-byte forms, strict validation), not the command's rules above; a
+// byte of a malformed UTF-8 name becomes '?'.
 std::string SjisToUtf8Name(std::string_view sjis);
 std::string Utf8ToSjisName(std::string_view utf8);
 

@@ -1,0 +1,181 @@
+#include "encoding/editor_codec.h"
+
+#include "encoding/cp932_tables.h"
+
+#include <array>
+#include <cstring>
+
+namespace editor_codec
+{
+namespace
+{
+
+constexpr char16_t kRawByteBase = 0xF700;
+constexpr char16_t kLoneCr = kRawByteBase + 0x0D;
+constexpr char16_t kLoneLf = kRawByteBase + 0x0A;
+
+constexpr bool isHighSurrogate(char16_t u)
+{
+    return u >= 0xD800 && u < 0xDC00;
+}
+constexpr bool isLowSurrogate(char16_t u)
+{
+    return u >= 0xDC00 && u < 0xE000;
+}
+
+// What a byte shows as when it does not start a pair. 0 for NUL, CR and LF, which the
+// decoder handles apart.
+constexpr std::array<char16_t, 256> makeSingles()
+{
+    std::array<char16_t, 256> t {};
+    for (unsigned b = 0; b < 256; ++b) {
+        if (b < 0x80)
+            t[b] = char16_t(b);
+        else if (cp932::IsHalfWidthKana(static_cast<unsigned char>(b)))
+            t[b] = cp932::HalfWidthKana(static_cast<unsigned char>(b));
+        else
+            t[b] = char16_t(kRawByteBase + b);
+    }
+    t[0] = t['\r'] = t['\n'] = 0;
+    return t;
+}
+constexpr std::array<char16_t, 256> kSingles = makeSingles();
+
+// Handles a byte whose single form is 0 (NUL, CR, LF); returns the bytes consumed.
+template <bool lineBreaks>
+inline std::size_t decodeSpecial(const unsigned char *p, const unsigned char *end, char16_t *&o)
+{
+    const unsigned char c = *p;
+    if (!lineBreaks || c == 0) {
+        *o++ = c;
+    } else if (c == '\n') {
+        *o++ = kLoneLf;
+    } else if (p + 1 < end && p[1] == '\n') {
+        *o++ = u'\n';
+        return 2;
+    } else {
+        *o++ = kLoneCr;
+    }
+    return 1;
+}
+
+template <bool lineBreaks> std::size_t decodeInto(std::string_view bytes, char16_t *out)
+{
+    const char16_t *const pairs = cp932::Get().pairExact;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *const end = p + bytes.size();
+    char16_t *o = out;
+    // Branch-free for everything but NUL, CR and LF: the pair table says 0 for any byte
+    // that does not start a pair with its successor.
+    while (end - p >= 2) {
+        const char16_t pair = pairs[p[0] << 8 | p[1]];
+        const char16_t u = pair ? pair : kSingles[p[0]];
+        if (u == 0) {
+            p += decodeSpecial<lineBreaks>(p, end, o);
+            continue;
+        }
+        *o++ = u;
+        p += pair ? 2 : 1;
+    }
+    if (p < end) {
+        if (kSingles[*p])
+            *o++ = kSingles[*p];
+        else
+            decodeSpecial<lineBreaks>(p, end, o);
+    }
+    return std::size_t(o - out);
+}
+
+// Handles a unit the table has no bytes for; returns the units consumed.
+template <bool lineBreaks> inline std::size_t encodeSpecial(const char16_t *p, const char16_t *end, char *&o)
+{
+    const char16_t u = *p;
+    if (u == u'\n' || u == u'\r') {
+        if (!lineBreaks) {
+            *o++ = char(u);
+            return 1;
+        }
+        *o++ = '\r';
+        *o++ = '\n';
+        return u == u'\r' && p + 1 < end && p[1] == u'\n' ? 2 : 1;
+    }
+    if (lineBreaks && (u == 0x2028 || u == 0x2029)) {
+        *o++ = '\r';
+        *o++ = '\n';
+        return 1;
+    }
+    *o++ = '?';
+    return isHighSurrogate(u) && p + 1 < end && isLowSurrogate(p[1]) ? 2 : 1;
+}
+
+template <bool lineBreaks> std::size_t encodeInto(std::u16string_view text, char *out)
+{
+    const std::uint16_t *const table = cp932::Get().editorEncode;
+    const char16_t *p = text.data();
+    const char16_t *const end = p + text.size();
+    char *o = out;
+    while (p < end) {
+        const std::uint16_t e = table[*p];
+        if (e == 0) {
+            p += encodeSpecial<lineBreaks>(p, end, o);
+            continue;
+        }
+        // A pair is written lead first; a single byte is written twice and counted once.
+        const bool pair = e >= 0x100;
+        o[0] = char(pair ? e >> 8 : e);
+        o[1] = char(e);
+        o += pair ? 2 : 1;
+        ++p;
+    }
+    return std::size_t(o - out);
+}
+
+} // namespace
+
+std::size_t DecodeInto(std::string_view bytes, char16_t *out, Breaks breaks)
+{
+    return breaks == Breaks::Text ? decodeInto<true>(bytes, out) : decodeInto<false>(bytes, out);
+}
+
+std::size_t EncodeInto(std::u16string_view text, char *out, Breaks breaks)
+{
+    return breaks == Breaks::Text ? encodeInto<true>(text, out) : encodeInto<false>(text, out);
+}
+
+namespace
+{
+
+std::u16string decode(std::string_view bytes, Breaks breaks)
+{
+    std::u16string out(bytes.size(), u'\0');
+    out.resize(DecodeInto(bytes, out.data(), breaks));
+    return out;
+}
+
+std::string encode(std::u16string_view text, Breaks breaks)
+{
+    std::string out(MaxEncodedSize(text.size()), '\0');
+    out.resize(EncodeInto(text, out.data(), breaks));
+    return out;
+}
+
+} // namespace
+
+std::u16string Decode(std::string_view bytes)
+{
+    return decode(bytes, Breaks::Text);
+}
+std::string Encode(std::u16string_view text)
+{
+    return encode(text, Breaks::Text);
+}
+std::u16string DecodeLine(std::string_view bytes)
+{
+    return decode(bytes, Breaks::Line);
+}
+std::string EncodeLine(std::u16string_view text)
+{
+    return encode(text, Breaks::Line);
+}
+
+} // namespace editor_codec
