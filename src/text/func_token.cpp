@@ -1,0 +1,404 @@
+#include "text/func_token.h"
+
+#include "text/text_scan.h"
+
+#include <array>
+#include <cstring>
+
+namespace func_token
+{
+
+namespace
+{
+
+using Byte = unsigned char;
+
+inline Byte byteAt(std::string_view s, std::size_t i)
+{
+    return static_cast<Byte>(s[i]);
+}
+
+// Bytes taken by the character that starts at i. A lead byte as the very last byte is a
+// character of its own, so a walk never steps past the end.
+inline std::size_t charLen(std::string_view s, std::size_t i)
+{
+    return (IsLeadByte(byteAt(s, i)) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// Answers "is the byte at p a trail byte?" for a non-decreasing series of positions in
+// O(total length). It remembers one position known to start a character; for a new
+// position it looks back only over the run of lead-valued bytes right before it (a byte
+// that is not lead-valued always ends a character), never past the remembered position.
+class TrailCursor
+{
+public:
+    explicit TrailCursor(std::string_view text)
+        : m_text(text)
+    {
+    }
+
+    bool isTrail(std::size_t p)
+    {
+        if (p < m_known) m_known = 0; // not expected; stays correct, only slower
+        std::size_t q = p;
+        while (q > m_known && IsLeadByte(byteAt(m_text, q - 1)))
+            --q;
+        // q starts a character: every byte from q to p - 1 is lead-valued, so they pair up.
+        const bool trail = ((p - q) & 1) != 0;
+        m_known = trail ? p - 1 : p;
+        return trail;
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_known = 0;
+};
+
+inline std::size_t findExact(std::string_view text, std::string_view pattern, std::size_t from)
+{
+    if (from > text.size() || pattern.size() > text.size() - from) return std::string_view::npos;
+    const void *hit = ::memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
+    return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - text.data()) : std::string_view::npos;
+}
+
+constexpr std::array<Byte, 256> makeFoldTable()
+{
+    std::array<Byte, 256> t {};
+    for (int i = 0; i < 256; ++i)
+        t[i] = static_cast<Byte>((i >= 'A' && i <= 'Z') ? i + ('a' - 'A') : i);
+    return t;
+}
+constexpr std::array<Byte, 256> kFold = makeFoldTable();
+
+constexpr char upperOf(char lower)
+{
+    return (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - ('a' - 'A')) : lower;
+}
+
+// First position >= from where pattern occurs with ASCII letters folded; byte positions,
+// no character-boundary care (the caller checks the trail status). Positions asked for
+// must not decrease.
+class FoldFinder
+{
+public:
+    FoldFinder(std::string_view text, std::string_view pattern)
+        : m_text(text)
+        , m_pattern(pattern)
+        , m_first(text, static_cast<char>(kFold[static_cast<Byte>(pattern.front())]),
+              upperOf(static_cast<char>(kFold[static_cast<Byte>(pattern.front())])))
+    {
+        for (char c : pattern) {
+            const Byte b = static_cast<Byte>(c);
+            if (kFold[b] != b || (b >= 'a' && b <= 'z')) m_hasLetter = true;
+        }
+    }
+
+    std::size_t find(std::size_t from)
+    {
+        if (!m_hasLetter) return findExact(m_text, m_pattern, from);
+        if (m_pattern.size() > m_text.size()) return std::string_view::npos;
+        const std::size_t last = m_text.size() - m_pattern.size(); // last possible start
+        for (std::size_t p = m_first.find(from); p <= last; p = m_first.find(p + 1))
+            if (restMatches(p)) return p;
+        return std::string_view::npos;
+    }
+
+private:
+    bool restMatches(std::size_t p) const
+    {
+        for (std::size_t k = 1; k < m_pattern.size(); ++k)
+            if (kFold[byteAt(m_text, p + k)] != kFold[byteAt(m_pattern, k)]) return false;
+        return true;
+    }
+
+    std::string_view m_text;
+    std::string_view m_pattern;
+    text_scan::NextOfTwo m_first; // both cases of the pattern's first byte
+    bool m_hasLetter = false;
+};
+
+// Finds the first occurrence at or after from that does not begin on a trail byte.
+template <typename Finder> std::size_t findNotOnTrail(Finder &finder, TrailCursor &cursor, std::size_t from)
+{
+    for (;;) {
+        const std::size_t p = finder.find(from);
+        if (p == std::string_view::npos || !cursor.isTrail(p)) return p;
+        from = p + 1;
+    }
+}
+
+struct ExactFinder {
+    std::string_view text;
+    std::string_view pattern;
+    std::size_t find(std::size_t from) const { return findExact(text, pattern, from); }
+};
+
+template <typename Finder>
+std::string replaceWith(std::string_view text, std::string_view oldText, std::string_view newText, Finder &finder)
+{
+    TrailCursor cursor(text);
+    std::size_t p = findNotOnTrail(finder, cursor, 0);
+    if (p == std::string_view::npos) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + (newText.size() > oldText.size() ? text.size() / 8 : 0));
+    std::size_t copied = 0;
+    while (p != std::string_view::npos) {
+        out.append(text.data() + copied, p - copied);
+        out.append(newText);
+        copied = p + oldText.size();
+        p = findNotOnTrail(finder, cursor, copied);
+    }
+    out.append(text.data() + copied, text.size() - copied);
+    return out;
+}
+
+// Delimiter characters of SplitTokens / IsDelimiterChar, split once into one-byte
+// characters (a lookup table) and two-byte characters (a short list).
+class DelimiterSet
+{
+public:
+    explicit DelimiterSet(std::string_view delimiters)
+    {
+        for (std::size_t i = 0; i < delimiters.size();) {
+            const std::size_t len = charLen(delimiters, i);
+            if (len == 1)
+                m_single[byteAt(delimiters, i)] = true;
+            else
+                m_double.push_back(delimiters.substr(i, 2));
+            i += len;
+        }
+    }
+
+    // Length of the delimiter character at i of text, or 0 when that character is none.
+    std::size_t delimiterAt(std::string_view text, std::size_t i) const
+    {
+        if (charLen(text, i) == 1) return m_single[byteAt(text, i)] ? 1 : 0;
+        for (std::string_view d : m_double)
+            if (d[0] == text[i] && d[1] == text[i + 1]) return 2;
+        return 0;
+    }
+
+private:
+    std::array<bool, 256> m_single {};
+    std::vector<std::string_view> m_double;
+};
+
+} // namespace
+
+std::size_t CharCount(std::string_view text)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); i += charLen(text, i))
+        ++count;
+    return count;
+}
+
+std::string CharAt(std::string_view text, long n)
+{
+    if (n < 1) return {};
+    long k = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t len = charLen(text, i);
+        if (++k == n) return std::string(text.substr(i, len));
+        i += len;
+    }
+    return {};
+}
+
+bool IsDelimiterChar(std::string_view delimiters, std::string_view text, long n)
+{
+    const std::string wanted = CharAt(text, n);
+    if (wanted.empty()) return false;
+    for (std::size_t i = 0; i < delimiters.size();) {
+        const std::size_t len = charLen(delimiters, i);
+        if (delimiters.substr(i, len) == wanted) return true;
+        i += len;
+    }
+    return false;
+}
+
+void SplitTabFields(StringList &fields, std::string_view line)
+{
+    fields.clear();
+    const std::size_t n = line.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t start = i;
+        std::size_t lastChar = start;
+        while (i < n && line[i] != '\t') {
+            lastChar = i;
+            i += charLen(line, i);
+        }
+        // One pair of enclosing double quotes goes; a lone quote becomes the empty field.
+        if (i > start && line[start] == '"' && line[lastChar] == '"' && i - lastChar == 1) {
+            if (lastChar == start)
+                fields.emplace_back();
+            else
+                fields.emplace_back(line.substr(start + 1, lastChar - start - 1));
+        } else {
+            fields.emplace_back(line.substr(start, i - start));
+        }
+        ++i; // past the tab; a tab as the last character gives no field after it
+    }
+}
+
+void SplitTokens(StringList &tokens, std::string_view text, std::string_view delimiters)
+{
+    tokens.clear();
+    const DelimiterSet delims(delimiters);
+    const std::size_t n = text.size();
+    auto skipDelims = [&](std::size_t i) {
+        while (i < n) {
+            const std::size_t len = delims.delimiterAt(text, i);
+            if (len == 0) break;
+            i += len;
+        }
+        return i;
+    };
+
+    std::size_t p = skipDelims(0);
+    while (p < n) {
+        if (text[p] == '"') {
+            const std::size_t start = p + 1;
+            std::size_t end = start;
+            while (end < n && text[end] != '"')
+                end += charLen(text, end);
+            tokens.emplace_back(text.substr(start, end - start));
+            p = end < n ? end + 1 : n;
+        } else {
+            const std::size_t start = p;
+            while (p < n && text[p] != '"' && delims.delimiterAt(text, p) == 0)
+                p += charLen(text, p);
+            tokens.emplace_back(text.substr(start, p - start));
+        }
+        p = skipDelims(p);
+    }
+}
+
+StringList SplitLines(std::string_view text)
+{
+    if (const void *nul = std::memchr(text.data(), 0, text.size()))
+        text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
+    StringList lines;
+    const std::size_t n = text.size();
+    text_scan::NextOfTwo breaks(text, '\r', '\n');
+    std::size_t start = 0;
+    for (std::size_t i = breaks.find(0); i < n; i = breaks.find(start)) {
+        lines.emplace_back(text.substr(start, i - start));
+        start = i + ((text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1);
+    }
+    if (start < n) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+bool HasPrefix(std::string_view prefix, std::string_view text)
+{
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool HasSuffix(std::string_view suffix, std::string_view text)
+{
+    if (suffix.empty() || suffix.size() > text.size()) return false;
+    const std::size_t p = text.size() - suffix.size();
+    if (text.substr(p) != suffix) return false;
+    TrailCursor cursor(text);
+    return !cursor.isTrail(p);
+}
+
+bool ContainsText(std::string_view text, std::string_view pattern)
+{
+    if (text.empty() || pattern.empty()) return false;
+    ExactFinder finder { text, pattern };
+    TrailCursor cursor(text);
+    return findNotOnTrail(finder, cursor, 0) != std::string_view::npos;
+}
+
+bool ContainsTextIgnoreCase(std::string_view text, std::string_view pattern)
+{
+    if (text.empty() || pattern.empty()) return false;
+    FoldFinder finder(text, pattern);
+    TrailCursor cursor(text);
+    return findNotOnTrail(finder, cursor, 0) != std::string_view::npos;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view oldText, std::string_view newText)
+{
+    if (oldText.empty() || text.empty()) return std::string(text);
+    ExactFinder finder { text, oldText };
+    return replaceWith(text, oldText, newText, finder);
+}
+
+std::string ReplaceAllIgnoreCase(std::string_view text, std::string_view oldText, std::string_view newText)
+{
+    if (oldText.empty() || text.empty()) return std::string(text);
+    FoldFinder finder(text, oldText);
+    return replaceWith(text, oldText, newText, finder);
+}
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    std::size_t b = 0;
+    std::size_t e = text.size();
+    while (b < e && byteAt(text, b) <= 0x20)
+        ++b;
+    while (e > b && byteAt(text, e - 1) <= 0x20)
+        --e;
+    return text.substr(b, e - b);
+}
+
+std::string MidChars(std::string_view text, long start, long count)
+{
+    if (count <= 0) return {};
+    if (start < 1) start = 1;
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (long k = 1; k < start && i < n; ++k)
+        i += charLen(text, i);
+    const std::size_t begin = i;
+    for (long k = 0; k < count && i < n; ++k)
+        i += charLen(text, i);
+    return std::string(text.substr(begin, i - begin));
+}
+
+std::string LeftChars(std::string_view text, long n)
+{
+    return MidChars(text, 1, n);
+}
+
+std::string NormalizeLineBreaks(std::string_view text)
+{
+    if (const void *nul = std::memchr(text.data(), 0, text.size()))
+        text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 16);
+    const std::size_t n = text.size();
+    text_scan::NextOfTwo breaks(text, '\r', '\n');
+    std::size_t copied = 0;
+    for (std::size_t i = breaks.find(0); i < n; i = breaks.find(i)) {
+        if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') {
+            i += 2; // CR LF stays as it is
+            continue;
+        }
+        out.append(text.data() + copied, i - copied);
+        out.append("\r\n");
+        copied = ++i;
+    }
+    out.append(text.data() + copied, n - copied);
+    return out;
+}
+
+std::string JoinCrLf(const StringList &items)
+{
+    std::size_t total = 0;
+    for (const std::string &item : items)
+        total += item.size() + 2;
+    std::string out;
+    out.reserve(total);
+    for (const std::string &item : items) {
+        out.append(item);
+        out.append("\r\n");
+    }
+    return out;
+}
+
+} // namespace func_token
