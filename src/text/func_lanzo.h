@@ -10,7 +10,8 @@
 #include <string_view>
 #include <vector>
 
-namespace func_lanzo {
+namespace func_lanzo
+{
 
 using func_token::StringList;
 
@@ -21,10 +22,10 @@ using func_token::StringList;
 std::optional<std::string> CorrectUrl(std::string_view base, std::string_view url);
 
 struct CorrectListResult {
-    StringList items;     // the list after the command (corrected up to the failing item)
+    StringList items; // the list after the command (corrected up to the failing item)
     bool ok = true;
     std::size_t failedIndex = 0; // 0-based index of the first item that could not be corrected
-    std::string message;         // user-facing error text (UTF-8) when !ok
+    std::string message; // user-facing error text (UTF-8) when !ok
 };
 // The "ＵＲＬ補正" command on a whole list. An empty base leaves the list unchanged.
 CorrectListResult CorrectList(std::string_view base, const StringList &items);
@@ -53,11 +54,11 @@ StringList CutOutTags(std::string_view text);
 StringList RemoveTags(std::string_view text);
 // Whole-text commands; each returns the new source text (lines ended by CR LF as the
 // editor holds them).
-std::string CutOutTagsText(std::string_view text);  // "ＨＴＭＬタグ切り出し"
-std::string RemoveTagsText(std::string_view text);  // "ＨＴＭＬタグの除去"
-std::string TrimLinesText(std::string_view text);   // "前後の空白除去"
+std::string CutOutTagsText(std::string_view text); // "ＨＴＭＬタグ切り出し"
+std::string RemoveTagsText(std::string_view text); // "ＨＴＭＬタグの除去"
+std::string TrimLinesText(std::string_view text); // "前後の空白除去"
 std::string DeleteEmptyLinesText(std::string_view text); // "空行削除"
-std::string CleanText(std::string_view text);       // "タグ＋空白＋空行除去"
+std::string CleanText(std::string_view text); // "タグ＋空白＋空行除去"
 
 // ---- Link collection page -------------------------------------------------------------
 
@@ -69,8 +70,9 @@ std::string MakeLinkPage(const StringList &items);
 void SortForward(StringList &items);
 void SortBackward(StringList &items);
 void RemoveDuplicates(StringList &items);
-// "コピー" / "すべてをコピー": the non-empty items (where selected[i], or all when selected
-// is empty and all == true), joined by CR LF, then TrimBlanks.
+// "コピー" / "すべてをコピー": the non-empty items where selected[i] (every item when
+// selected is empty), joined by CR LF, then TrimBlanks. For "コピー" with nothing selected
+// pass a vector of false values, not an empty one.
 std::string CopyItemsText(const StringList &items, const std::vector<bool> &selected);
 
 // ---- Control panel helpers ------------------------------------------------------------

@@ -1,0 +1,209 @@
+// URL correction and sequence expansion.
+#include "text/func_lanzo.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace func_lanzo;
+using func_token::SplitLines;
+
+namespace
+{
+
+// ー and ‐ in Shift_JIS: their trail bytes are '[' and ']'.
+const std::string kTrailOpen = "\x81\x5B";
+const std::string kTrailClose = "\x81\x5D";
+
+StringList splitCr(const std::string &text)
+{
+    StringList lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\r') {
+            lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
+// The command as written: join the expansions with CR (an empty text takes the expansion
+// as it is), then cut the text into lines.
+StringList referenceExpandList(const StringList &items)
+{
+    std::string text;
+    for (const std::string &item : items) {
+        const std::string e = ExpandSequence(item);
+        text = text.empty() ? e : text + "\r" + e;
+    }
+    return SplitLines(text);
+}
+
+} // namespace
+
+// ---- URL correction --------------------------------------------------------------------
+
+struct CorrectCase {
+    std::string base, url;
+    std::optional<std::string> want;
+};
+class CorrectUrlTest : public ::testing::TestWithParam<CorrectCase>
+{
+};
+TEST_P(CorrectUrlTest, AgainstBase)
+{
+    EXPECT_EQ(CorrectUrl(GetParam().base, GetParam().url), GetParam().want) << GetParam().url;
+}
+const std::string kBase = "http://host/dir/sub/page.html";
+INSTANTIATE_TEST_SUITE_P(Table, CorrectUrlTest,
+    ::testing::Values(CorrectCase { kBase, "/img/a.gif", "http://host/img/a.gif" },
+        CorrectCase { kBase, "../a.html", "http://host/dir/a.html" },
+        CorrectCase { kBase, "../../a.html", "http://host/a.html" },
+        CorrectCase { kBase, "../../../a.html", "http://a.html" },
+        CorrectCase { kBase, "../../../../../a.html", "http://a.html" },
+        CorrectCase { kBase, "../x/../a.html", "http://host/dir/x/../a.html" },
+        CorrectCase { kBase, "b.html", "http://host/dir/sub/b.html" },
+        CorrectCase { kBase, "./b.html", "http://host/dir/sub/./b.html" },
+        CorrectCase { kBase, "?x=1", "http://host/dir/sub/?x=1" }, CorrectCase { kBase, "", "http://host/dir/sub/" },
+        CorrectCase { kBase, "https://other/x", "https://other/x" },
+        CorrectCase { kBase, "mailto:someone", "http://host/dir/sub/mailto:someone" },
+        CorrectCase { kBase, "//other/x", "http://host//other/x" },
+        CorrectCase { "http://host/dir/", "b.html", "http://host/b.html" },
+        CorrectCase { "http://host", "b.html", "http://host/b.html" },
+        CorrectCase { "http://host", "../b.html", "http://b.html" },
+        CorrectCase { "http://host:8080/dir/page.html", "/x", "http://host/x" },
+        CorrectCase { "http://host:8080/dir/page.html", "b.html", "http://host/8080/dir/b.html" },
+        // A base without a host field: rules 1 and 3 cannot be applied.
+        CorrectCase { "http:", "/x", std::nullopt }, CorrectCase { "http:", "b.html", std::nullopt },
+        CorrectCase { "http:", "../b.html", "http://b.html" }, CorrectCase { "http:", "ftp://y", "ftp://y" },
+        CorrectCase { "://", "../b", std::nullopt }, CorrectCase { "://", "ftp://y", "ftp://y" }));
+
+TEST(CorrectListTest, StopsAtFirstItemNeedingHost)
+{
+    const StringList items = { "https://a/b", "../c", "d.html", "/e" };
+    const CorrectListResult r = CorrectList("http:", items);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.failedIndex, 2u);
+    EXPECT_EQ(r.items, (StringList { "https://a/b", "http://c", "d.html", "/e" }));
+    EXPECT_NE(r.message.find("基準URLにホスト名がありません"), std::string::npos);
+    EXPECT_NE(r.message.find("http:"), std::string::npos);
+}
+
+TEST(CorrectListTest, EmptyBaseLeavesListAndEveryItemCorrected)
+{
+    const StringList items = { "a.html", "/b", "" };
+    const CorrectListResult untouched = CorrectList("", items);
+    EXPECT_TRUE(untouched.ok);
+    EXPECT_EQ(untouched.items, items);
+    const CorrectListResult all = CorrectList("http://h/p", items);
+    EXPECT_TRUE(all.ok);
+    EXPECT_EQ(all.items, (StringList { "http://h/a.html", "http://h/b", "http://h/" }));
+}
+
+// ---- Sequence expansion ----------------------------------------------------------------
+
+struct ExpandCase {
+    std::string line;
+    StringList want; // empty: the line comes back unchanged
+};
+class ExpandSequenceTest : public ::testing::TestWithParam<ExpandCase>
+{
+};
+TEST_P(ExpandSequenceTest, OneLinePerNumber)
+{
+    const ExpandCase &c = GetParam();
+    const StringList want = c.want.empty() ? StringList { c.line } : c.want;
+    EXPECT_EQ(splitCr(ExpandSequence(c.line)), want);
+    EXPECT_EQ(ExpandedLineCount(c.line), want.size());
+}
+INSTANTIATE_TEST_SUITE_P(Table, ExpandSequenceTest,
+    ::testing::Values(ExpandCase { "img[08-11].jpg", { "img08.jpg", "img09.jpg", "img10.jpg", "img11.jpg" } },
+        ExpandCase { "a[1-3]b", { "a1b", "a2b", "a3b" } }, ExpandCase { "[001-3]", { "001", "002", "003" } },
+        ExpandCase { "[9-11]", { "9", "10", "11" } }, // width from the start field only
+        ExpandCase { "[98-100]", { "98", "99", "100" } }, // wider numbers are never cut
+        ExpandCase { "x[5-1]", { "x5" } }, // start above end: one line
+        ExpandCase { "p[1-2]q[3-4]", { "p1q[3-4]", "p2q[3-4]" } }, ExpandCase { "[ 1 - 3 ]", { "1", "2", "3" } },
+        ExpandCase { "[1--2]", { "1", "2" } }, ExpandCase { "[+1-3]", { "01", "02", "03" } },
+        ExpandCase { "[$A-$C]", { "10", "11", "12" } }, ExpandCase { "[x9-xb]", { "09", "10", "11" } },
+        ExpandCase { "[0x0f-0X11]", { "0015", "0016", "0017" } },
+        ExpandCase { "[2147483645-2147483647]", { "2147483645", "2147483646", "2147483647" } },
+        ExpandCase { "[$80000000-$80000001]", { "-2147483648", "-2147483647" } },
+        ExpandCase { "[$FFFFFFFE-0]", { "-000000002", "-000000001", "000000000" } },
+        ExpandCase { kTrailClose + "[1-2]", { kTrailClose + "1", kTrailClose + "2" } }, // trail byte ']' is no bracket
+        ExpandCase { kTrailOpen + "1-2]", {} }, // trail byte '[' is no bracket
+        ExpandCase { "[a-z]", {} }, ExpandCase { "[1-2-3]", {} }, ExpandCase { "[5]", {} }, ExpandCase { "[]", {} },
+        ExpandCase { "x]y[1-2]", {} }, ExpandCase { "plain", {} }, ExpandCase { "", {} },
+        ExpandCase { "[12345678901-2]", {} }, ExpandCase { "[2147483647-2147483648]", {} },
+        ExpandCase { "[$FFFFFFFF-1]", {} }, // -1 marks a failed conversion
+        ExpandCase { "[1-$100000000]", {} }, ExpandCase { "[0x-3]", {} }, ExpandCase { "[$-3]", {} },
+        ExpandCase { "[1a-3]", {} }, ExpandCase { "[\"\"-3]", {} }));
+
+TEST(ExpandedLineCountTest, HugeRangesAreCountedNotBuilt)
+{
+    EXPECT_EQ(ExpandedLineCount("[0-2147483647]"), 2147483648ull);
+    EXPECT_EQ(ExpandedLineCount("[$80000000-2147483647]"), 4294967296ull);
+}
+
+struct ExpandListCase {
+    StringList items, want;
+};
+class ExpandListTest : public ::testing::TestWithParam<ExpandListCase>
+{
+};
+TEST_P(ExpandListTest, JoinThenSplit)
+{
+    const ExpandListResult r = ExpandList(GetParam().items);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.items, GetParam().want);
+}
+INSTANTIATE_TEST_SUITE_P(Table, ExpandListTest,
+    ::testing::Values(ExpandListCase { {}, {} }, ExpandListCase { { "b", "a" }, { "b", "a" } },
+        ExpandListCase { { "", "", "a[1-2]", "", "b", "" }, { "a1", "a2", "", "b" } },
+        ExpandListCase { { "", "" }, {} }, ExpandListCase { { "x", "", "" }, { "x", "" } },
+        ExpandListCase { { "a\rb[1-2]" }, { "a", "b1", "a", "b2" } }, // an item's own break cuts too
+        ExpandListCase { { "p1q[3-4]", "p2q[3-4]" }, { "p1q3", "p1q4", "p2q3", "p2q4" } }));
+
+TEST(ExpandListTest, RefusesOutputBeyondLimit)
+{
+    const StringList items = { "a", "b[1-100]" };
+    const ExpandListResult r = ExpandList(items, 50);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.items, items);
+    EXPECT_NE(r.message.find("101"), std::string::npos);
+    EXPECT_NE(r.message.find("連番展開"), std::string::npos);
+    // A list that is already long but expands nothing is not refused.
+    EXPECT_TRUE(ExpandList({ "a", "b", "c" }, 2).ok);
+    // The default limit stops a range of two billion numbers before anything is built.
+    EXPECT_FALSE(ExpandList({ "[0-2147483647]" }).ok);
+}
+
+TEST(ExpandListTest, MatchesJoinAndSplitOnRandomLists)
+{
+    const std::vector<std::string> pieces
+        = { "", "", "x", "[1-3]", "a[01-2]b", "[5-1]", "\r", "\n", "[", "]", "-", "\x81\x5B", "q[2-2]", "[$A-$B]" };
+    std::mt19937 rng(3);
+    std::uniform_int_distribution<std::size_t> count(0, 6), parts(0, 3), pick(0, pieces.size() - 1);
+    for (int round = 0; round < 4000; ++round) {
+        StringList items(count(rng));
+        for (std::string &item : items)
+            for (std::size_t k = parts(rng); k > 0; --k)
+                item += pieces[pick(rng)];
+        ASSERT_EQ(ExpandList(items).items, referenceExpandList(items)) << ::testing::PrintToString(items);
+    }
+}
+
+TEST(ExpandListTest, MillionLines)
+{
+    StringList items(10'000, "http://h/img[000-099].jpg");
+    items[5] = "";
+    const ExpandListResult r = ExpandList(items);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.items.size(), 999'901u);
+    EXPECT_EQ(r.items[0], "http://h/img000.jpg");
+    EXPECT_EQ(r.items[500], "");
+    EXPECT_EQ(r.items.back(), "http://h/img099.jpg");
+}
