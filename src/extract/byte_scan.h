@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "text/func_token.h"
 
@@ -49,6 +50,39 @@ inline const char *FindSpaceS(const char *p, const char *end)
 #endif
     for (; p + 1 < end; ++p) {
         if (p[0] == ' ' && (p[1] | 0x20) == 's') return p;
+    }
+    return end;
+}
+
+// The first occurrence of needle (not empty) in [p, end), or end. Candidates are the positions
+// where both the first and the last byte of needle fit, sixteen at a time, so a needle whose
+// first byte is common (a lead byte of hiragana, say) is still found at memory speed.
+inline const char *FindBytes(const char *p, const char *end, std::string_view needle)
+{
+    const std::size_t n = needle.size();
+    if (n == 0 || end - p < static_cast<std::ptrdiff_t>(n)) return end;
+    if (n == 1) {
+        const void *hit = std::memchr(p, needle[0], static_cast<std::size_t>(end - p));
+        return hit ? static_cast<const char *>(hit) : end;
+    }
+    const char *const stop = end - n + 1; // candidates begin before stop
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(needle[0]);
+    const __m128i last = _mm_set1_epi8(needle[n - 1]);
+    for (; stop - p >= 16; p += 16) {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + n - 1));
+        unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, last))));
+        while (mask != 0) {
+            const char *at = p + __builtin_ctz(mask);
+            if (n == 2 || std::memcmp(at + 1, needle.data() + 1, n - 2) == 0) return at;
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; p < stop; ++p) {
+        if (*p == needle[0] && std::memcmp(p, needle.data(), n) == 0) return p;
     }
     return end;
 }

@@ -23,9 +23,8 @@ bool MayReplace(const std::string &text, const std::string &before)
     const char *p = begin;
     // Hits on trail bytes do not count; after a few of them ReplaceAll decides.
     for (int tries = 0; tries < 16 && p < end; ++tries) {
-        const void *hit = ::memmem(p, static_cast<std::size_t>(end - p), before.data(), before.size());
-        if (!hit) return false;
-        const char *at = static_cast<const char *>(hit);
+        const char *at = byte_scan::FindBytes(p, end, before);
+        if (at == end) return false;
         if (!byte_scan::IsTrailAt(begin, at)) return true;
         p = at + 1;
     }
