@@ -14,8 +14,11 @@ class QCheckBox;
 class QPlainTextEdit;
 class QLabel;
 class QTabWidget;
+class QPushButton;
+class DownloadGuard;
 
-class TfrmSet : public QWidget {
+class TfrmSet : public QWidget
+{
     Q_OBJECT
 public:
     TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent = nullptr);
@@ -28,12 +31,13 @@ public:
     // The live settings extraction reads.
     extraction::Conditions conditions() const; // checked items, in order
     func_token::StringList tableNames() const; // lstCnv, Shift_JIS bytes
-    bool autoExpand() const;                   // ckAuto
+    bool autoExpand() const; // ckAuto
 
     func_save::SetDialogState state() const;
     void applyState(const func_save::SetDialogState &state);
 
     http::HttpClient &httpClient() { return m_http; }
+    bool isDownloading() const { return m_download != nullptr; }
 
 public slots:
     void btnAddClick();
@@ -44,6 +48,7 @@ public slots:
 
 protected:
     void closeEvent(class QCloseEvent *event) override;
+    void showEvent(class QShowEvent *event) override; // opens centred over the main window
 
 public:
     QTabWidget *PageControl1 = nullptr;
@@ -52,9 +57,11 @@ public:
     QCheckBox *ckAuto = nullptr;
     QPlainTextEdit *mmNew = nullptr;
     QLabel *lbStatus = nullptr;
+    QPushButton *btnAdd = nullptr, *btnUp = nullptr, *btnDown = nullptr, *btnDel = nullptr, *btnNews = nullptr;
 
 private:
     TfrmMain *m_main;
     TfrmCtrl *m_ctrl;
     http::HttpClient m_http;
+    DownloadGuard *m_download = nullptr;
 };

@@ -99,10 +99,10 @@ private slots:
     void setIniRoundTrip();
 
 private:
-    std::unique_ptr<PanelsHome> m_home;
-    std::unique_ptr<PanelsApp> m_app;
-    TfrmMain *main() { return m_app->windows.main.get(); }
-    TfrmCtrl *ctrl() { return m_app->windows.ctrl.get(); }
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<Session> m_app;
+    TfrmMain *main() { return m_app->main(); }
+    TfrmCtrl *ctrl() { return m_app->windows().ctrl.get(); }
 };
 
 void TstCtrl::initTestCase()
@@ -112,8 +112,8 @@ void TstCtrl::initTestCase()
 
 void TstCtrl::init()
 {
-    m_home = std::make_unique<PanelsHome>();
-    m_app = std::make_unique<PanelsApp>(*m_home);
+    m_home = std::make_unique<TempHome>();
+    m_app = std::make_unique<Session>(*m_home, false);
 }
 
 void TstCtrl::cleanup()
@@ -313,7 +313,7 @@ void TstCtrl::clickOptions()
     ctrl()->ckToURL->setChecked(true);
     ctrl()->ckToClip->setChecked(true);
     ctrl()->ckToExe->setChecked(true);
-    ctrl()->edtExe->setText(m_home->filePath("missing-browser"));
+    ctrl()->edtExe->setText(QString::fromStdString(m_home->path("missing-browser")));
     doubleClickItem(main(), 1);
     QCOMPARE(ctrl()->urlText(), url);
     QCOMPARE(comboItems(ctrl()->cmbUrl), StringList { "h1" });
@@ -332,8 +332,8 @@ void TstCtrl::browserGetsUrlAsOneArgument_data()
 void TstCtrl::browserGetsUrlAsOneArgument()
 {
     QFETCH(QByteArray, url);
-    const QString out = m_home->filePath("argv.txt");
-    const QString script = m_home->filePath("browser.sh");
+    const QString out = QString::fromStdString(m_home->path("argv.txt"));
+    const QString script = QString::fromStdString(m_home->path("browser.sh"));
     {
         QFile f(script);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -355,11 +355,12 @@ void TstCtrl::browserGetsUrlAsOneArgument()
 
 void TstCtrl::browseForBrowser()
 {
-    m_app->prompts.openAnswers = QStringList { "/usr/bin/firefox", "" };
+    m_app->prompts.openFiles = { "/usr/bin/firefox", "" };
     ctrl()->btnExeClick();
     QCOMPARE(ctrl()->edtExe->text(), QStringLiteral("/usr/bin/firefox"));
     QCOMPARE(ctrl()->exePath(), std::string("/usr/bin/firefox"));
-    QVERIFY(m_app->prompts.filtersSeen.value(0).startsWith(QStringLiteral("ブラウザ(*.exe)|*.exe")));
+    QCOMPARE(m_app->prompts.openRequests.size(), std::size_t(1));
+    QVERIFY(m_app->prompts.openRequests[0].filter.startsWith(QStringLiteral("ブラウザ(*.exe)|*.exe")));
     ctrl()->btnExeClick(); // cancelled: the path stays
     QCOMPARE(ctrl()->edtExe->text(), QStringLiteral("/usr/bin/firefox"));
 }
@@ -504,8 +505,8 @@ void TstCtrl::downloadCanBeCancelled()
 void TstCtrl::startupRestore()
 {
     m_app.reset();
-    m_home->writeConfig("lanzo.ini", "[WINDOW]\r\nONTOP=1\r\n[WINDOW2]\r\nTOP=37\r\nLEFT=45\r\n");
-    m_home->writeConfig("set.ini",
+    writeConfigFile(*m_home, "lanzo.ini", "[WINDOW]\r\nONTOP=1\r\n[WINDOW2]\r\nTOP=37\r\nLEFT=45\r\n");
+    writeConfigFile(*m_home, "set.ini",
         "BEFORE\tb\tx\ty\r\n"
         "URL\thttp://h/\r\n"
         "RDO1L\t1\r\n"
@@ -513,7 +514,7 @@ void TstCtrl::startupRestore()
         "before\tignored\r\n"
         "TOEXE\t1\r\n"
         "EXE\t/bin/true\r\n");
-    m_app = std::make_unique<PanelsApp>(*m_home);
+    m_app = std::make_unique<Session>(*m_home, false);
     QVERIFY(main()->stayOnTop());
     QVERIFY(main()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(ctrl()->pos(), QPoint(45, 37));
@@ -542,10 +543,10 @@ void TstCtrl::setIniRoundTrip()
     const std::string bytes = func_save::WriteSetIni(saved);
     QVERIFY(bytes.find("BEFORE\tabc\tx\t\x82\xa0\x83\x41\r\n") != std::string::npos);
 
-    PanelsHome other;
-    other.writeConfig("set.ini", QByteArray::fromStdString(bytes));
-    PanelsApp again(other);
-    TfrmCtrl *restored = again.windows.ctrl.get();
+    TempHome other;
+    writeConfigFile(other, "set.ini", QByteArray::fromStdString(bytes));
+    Session again(other, false);
+    TfrmCtrl *restored = again.windows().ctrl.get();
     QCOMPARE(func_save::WriteSetIni(restored->state()), bytes);
     QCOMPARE(comboItems(restored->cmbBefore), (StringList { "x", "\x82\xa0\x83\x41" }));
     QCOMPARE(QStringToLine(restored->cmbKey->currentText()), std::string("\x83\x5c"));

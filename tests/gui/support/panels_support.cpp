@@ -9,33 +9,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-PanelsHome::PanelsHome()
+void writeConfigFile(const TempHome &home, const QString &name, const QByteArray &bytes)
 {
-    m_paths = settings::PathsForHome(m_dir.path().toStdString());
-    QDir().mkpath(QString::fromStdString(m_paths.configDir));
-    QDir().mkpath(QString::fromStdString(m_paths.tableDir));
-}
-
-void PanelsHome::writeConfig(const QString &name, const QByteArray &bytes) const
-{
-    QFile f(QString::fromStdString(m_paths.configDir) + '/' + name);
+    const QString dir = QString::fromStdString(home.paths().configDir);
+    QDir().mkpath(dir);
+    QFile f(dir + '/' + name);
     if (f.open(QIODevice::WriteOnly)) f.write(bytes);
-}
-
-QByteArray PanelsHome::readConfig(const QString &name) const
-{
-    QFile f(QString::fromStdString(m_paths.configDir) + '/' + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QString PanelsHome::filePath(const QString &relative) const
-{
-    return m_dir.filePath(relative);
-}
-
-PanelsApp::PanelsApp(const PanelsHome &home)
-    : windows(CreateWindows(home.paths(), &prompts))
-{
 }
 
 PanelsHttpServer::PanelsHttpServer()
