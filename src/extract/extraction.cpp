@@ -210,11 +210,12 @@ bool ScanAndFilter(StringList &kept, std::string_view text, const Conditions &co
 
 } // namespace
 
-std::string FlattenLines(std::string_view text)
+std::string FlattenLines(std::string_view text, std::size_t spareCapacity)
 {
     text = UpToNul(text);
     std::string out;
     if (text.empty()) return out;
+    out.reserve(text.size() + 1 + spareCapacity);
     out.resize(text.size() + 1);
     char *o = out.data();
     *o++ = ' ';

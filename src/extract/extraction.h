@@ -20,8 +20,9 @@ struct Conditions {
     StringList suffixes;
 };
 
-// SplitLines, then a space before every line, joined into one line.
-std::string FlattenLines(std::string_view text);
+// SplitLines, then a space before every line, joined into one line. spareCapacity bytes are
+// reserved beyond the result for a caller that lengthens it in place.
+std::string FlattenLines(std::string_view text, std::size_t spareCapacity = 0);
 // Stage 2, step 1-2: SplitLines, a space before every line, double quotes made spaces.
 std::string PrepareText(std::string_view text);
 // Byte length of PrepareText(text), computed without building it.
