@@ -70,7 +70,19 @@ std::string TablePath(const std::string &tableDir, std::string_view name)
 
 void MakeCnvTable(StringList &before, StringList &after, std::string_view name, const std::string &tableDir)
 {
-    const auto read = file_io::ReadWholeFile(TablePath(tableDir, name));
+    auto read = file_io::ReadWholeFile(TablePath(tableDir, name));
+    if (read.missing) {
+        // Discovery lists x.TBL as the table x; where letter case tells file names apart, that
+        // spelling is what loading the table x has to find.
+        const std::string wanted = jconvert::SjisToUtf8Name(name);
+        for (const auto &path : SearchTableFiles(tableDir)) {
+            const std::string fileName = file_io::FileNamePart(path);
+            if (fileName.size() == wanted.size() + 4 && fileName.compare(0, wanted.size(), wanted) == 0) {
+                read = file_io::ReadWholeFile(path);
+                break;
+            }
+        }
+    }
     if (read.ok) ParseCnvTable(read.data, before, after);
 }
 

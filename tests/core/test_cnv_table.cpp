@@ -182,13 +182,15 @@ TEST_F(TableFiles, MakeCnvTableAppendsTablesInLoadOrder)
 {
     write("one.tbl", "a\tb\r\nc\td");
     write("置換.tbl", "e\tf\n");
+    write("UP.Tbl", "g\th\n");
     std::filesystem::create_directory(m_dir + "/dir.tbl");
     StringList before, after;
     tables::MakeCnvTable(before, after, "one", m_dir);
+    tables::MakeCnvTable(before, after, "UP", m_dir); // listed as UP, so loadable as UP
     tables::MakeCnvTable(before, after, "missing", m_dir);
     tables::MakeCnvTable(before, after, "dir", m_dir);
     tables::MakeCnvTable(before, after, kChikanSjis, m_dir);
-    EXPECT_EQ(Zip(before, after), (Pairs { { "a", "b" }, { "c", "d" }, { "e", "f" } }));
+    EXPECT_EQ(Zip(before, after), (Pairs { { "a", "b" }, { "c", "d" }, { "g", "h" }, { "e", "f" } }));
 }
 
 TEST_F(TableFiles, SearchListsTblEntriesInAnyCase)
