@@ -441,28 +441,46 @@ bool TfrmMain::handleEditorKeys(QEvent *event)
     // The editing shortcuts belong to the window's commands (enabling rules, one-level undo),
     // whichever pane has the focus: the editor and the list must not take them first.
     if (event->type() == QEvent::ShortcutOverride) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (isEditingShortcut(key)) {
+        if (isEditingShortcut(static_cast<QKeyEvent *>(event))) {
             event->ignore();
             return true;
         }
-    } else if (event->type() == QEvent::KeyPress) {
-        // A shortcut that the window did not take (redo, or a disabled command) does nothing.
-        if (isEditingShortcut(static_cast<QKeyEvent *>(event))) return true;
+        return false;
     }
-    return false;
+    if (event->type() != QEvent::KeyPress) return false;
+    // The other bindings of the same commands (Shift+Delete, Ctrl+Insert, Shift+Insert) have no
+    // window shortcut and arrive here; redo is not a command of this editor.
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->matches(QKeySequence::Undo))
+        runShortcut(m_menus->undo, &TfrmMain::applyRuleE);
+    else if (key->matches(QKeySequence::Cut))
+        runShortcut(m_menus->cut, &TfrmMain::applyRuleE);
+    else if (key->matches(QKeySequence::Copy))
+        runShortcut(m_menus->copy, &TfrmMain::applyRuleE);
+    else if (key->matches(QKeySequence::Paste))
+        runShortcut(m_menus->paste, &TfrmMain::applyRuleE);
+    else if (key->matches(QKeySequence::SelectAll))
+        runShortcut(m_menus->selectAll, &TfrmMain::applyRuleE);
+    else if (!key->matches(QKeySequence::Redo))
+        return false;
+    return true;
 }
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Memo1) return handleEditorKeys(event) || QMainWindow::eventFilter(watched, event);
     if (watched == UrlList) {
-        if (handleEditorKeys(event)) return true;
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
-            lstDeleteClick();
+        // Delete with any modifier deletes the selected items, Shift+Delete included.
+        const bool deleteKey = (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete;
+        if (deleteKey) {
+            if (event->type() == QEvent::KeyPress)
+                lstDeleteClick();
+            else
+                event->accept();
             return true;
         }
-        return QMainWindow::eventFilter(watched, event);
+        return handleEditorKeys(event) || QMainWindow::eventFilter(watched, event);
     }
     if (watched == Memo1->viewport() || watched == UrlList->viewport()) {
         switch (event->type()) {
