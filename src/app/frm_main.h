@@ -198,11 +198,14 @@ private:
     void reportFileError(const char *what, const file_io::IoError &error);
 
     // Commands (frm_main_commands.cpp).
+    void extractFrom(std::string input);
+    void extractLinksFrom(std::string input);
     void convertWhole(Conversion conversion);
     void convertSelection(Conversion conversion);
     void rewriteSource(std::string (*tool)(std::string_view));
     void copyListToClipboard(bool all);
     void sortList(void (*sort)(func_token::StringList &));
+    void writeBackTable(bool completed, const std::string &result);
 
     settings::AppPaths m_paths;
     UserPrompts *m_prompts;

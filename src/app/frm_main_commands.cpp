@@ -182,39 +182,42 @@ void TfrmMain::mnuClearBothClick()
 
 // ---- Extraction ------------------------------------------------------------------------------
 
-void TfrmMain::N7Click()
+void TfrmMain::extractFrom(std::string input)
 {
     if (!m_extraction || !m_set) return;
     const extraction::ExtractionResult result
-        = m_extraction->run(sourceText(), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
+        = m_extraction->run(std::move(input), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
     if (result.stopped) return;
     appendUrlListItems(result.urls);
     // The expansion runs also when nothing was kept: it covers the whole list.
     if (m_set->autoExpand()) mnuSequenceClick();
 }
 
+void TfrmMain::N7Click()
+{
+    extractFrom(sourceText());
+}
+
 void TfrmMain::N8Click()
 {
-    if (!m_extraction || !m_set || !hasSourceSelection()) return;
-    const extraction::ExtractionResult result
-        = m_extraction->run(selectedSourceText(), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
-    if (result.stopped) return;
-    appendUrlListItems(result.urls);
-    if (m_set->autoExpand()) mnuSequenceClick();
+    if (hasSourceSelection()) extractFrom(selectedSourceText());
+}
+
+void TfrmMain::extractLinksFrom(std::string input)
+{
+    if (!m_extHtml) return;
+    const html_links::LinksResult result = m_extHtml->run(std::move(input));
+    if (!result.stopped) appendUrlListItems(result.links);
 }
 
 void TfrmMain::HTML1Click()
 {
-    if (!m_extHtml) return;
-    const html_links::LinksResult result = m_extHtml->run(sourceText());
-    if (!result.stopped) appendUrlListItems(result.links);
+    extractLinksFrom(sourceText());
 }
 
 void TfrmMain::N92Click()
 {
-    if (!m_extHtml || !hasSourceSelection()) return;
-    const html_links::LinksResult result = m_extHtml->run(selectedSourceText());
-    if (!result.stopped) appendUrlListItems(result.links);
+    if (hasSourceSelection()) extractLinksFrom(selectedSourceText());
 }
 
 // "[00-99]連番展開"
@@ -337,31 +340,31 @@ void TfrmMain::convertSelection(Conversion conversion)
 
 // ---- Conversion tables -----------------------------------------------------------------------
 
+// The result goes back where the input came from: the selection, else the whole text. It can
+// not be undone. A stopped or failed run gives back its input, so nothing needs writing.
+void TfrmMain::writeBackTable(bool completed, const std::string &result)
+{
+    if (!completed) return;
+    if (hasSourceSelection()) {
+        replaceSourceSelection(result);
+        Memo1->document()->clearUndoRedoStacks();
+    } else {
+        setSourceText(result, true);
+    }
+}
+
 void TfrmMain::cvpMenuClick(const std::string &tableName)
 {
     if (!m_cnv) return;
     const TfrmCnv::Outcome outcome = m_cnv->run(sourceText(), tableName, m_paths.tableDir);
-    // A stopped or failed run gives back its input: the text stays as it was.
-    if (!outcome.completed) return;
-    if (hasSourceSelection()) {
-        replaceSourceSelection(outcome.result);
-        Memo1->document()->clearUndoRedoStacks();
-    } else {
-        setSourceText(outcome.result, true);
-    }
+    writeBackTable(outcome.completed, outcome.result);
 }
 
 void TfrmMain::cvpSelMenuClick(const std::string &tableName)
 {
     if (!m_cnv || !hasSourceSelection()) return;
     const TfrmCnv::Outcome outcome = m_cnv->run(selectedSourceText(), tableName, m_paths.tableDir);
-    if (!outcome.completed) return;
-    if (hasSourceSelection()) {
-        replaceSourceSelection(outcome.result);
-        Memo1->document()->clearUndoRedoStacks();
-    } else {
-        setSourceText(outcome.result, true);
-    }
+    writeBackTable(outcome.completed, outcome.result);
 }
 
 // ---- View ------------------------------------------------------------------------------------
