@@ -124,8 +124,11 @@ template <typename Fn> void forEachLine(std::string_view text, Fn fn)
 {
     std::size_t start = 0;
     for (;;) {
-        const std::size_t brk = text.find_first_of("\r\n", start);
-        if (brk == std::string_view::npos) {
+        // A plain loop: find_first_of calls memchr once per byte of the text.
+        std::size_t brk = start;
+        while (brk < text.size() && text[brk] != '\r' && text[brk] != '\n')
+            ++brk;
+        if (brk == text.size()) {
             fn(text.substr(start), std::string_view());
             return;
         }
@@ -138,11 +141,12 @@ template <typename Fn> void forEachLine(std::string_view text, Fn fn)
 
 } // namespace
 
-std::string UrlEncode(std::string_view in)
+namespace
 {
-    in = upToNul(in);
-    std::string out;
-    out.reserve(in.size() * 3);
+
+// Appends the encoding of in (already cut at its first NUL) to out.
+void encodeAppend(std::string &out, std::string_view in)
+{
     char buf[kBlock * 3 + 4];
     for (std::size_t start = 0; start < in.size(); start += kBlock) {
         const std::string_view block = in.substr(start, kBlock);
@@ -154,14 +158,12 @@ std::string UrlEncode(std::string_view in)
         }
         out.append(buf, std::size_t(o - buf));
     }
-    return out;
 }
 
-DecodeResult UrlDecode(std::string_view in)
+// Appends the decoding of in (already cut at its first NUL) to out, up to an error, which it
+// reports in r (r.out is not touched).
+void decodeAppend(std::string &out, std::string_view in, DecodeResult &r)
 {
-    in = upToNul(in);
-    DecodeResult r;
-    r.out.reserve(in.size());
     const auto *const s = reinterpret_cast<const Byte *>(in.data());
     const std::size_t n = in.size();
     char buf[kBlock + 4];
@@ -200,8 +202,27 @@ DecodeResult UrlDecode(std::string_view in)
                 break;
             }
         }
-        r.out.append(buf, std::size_t(o - buf));
+        out.append(buf, std::size_t(o - buf));
     }
+}
+
+} // namespace
+
+std::string UrlEncode(std::string_view in)
+{
+    in = upToNul(in);
+    std::string out;
+    out.reserve(in.size() * 3);
+    encodeAppend(out, in);
+    return out;
+}
+
+DecodeResult UrlDecode(std::string_view in)
+{
+    in = upToNul(in);
+    DecodeResult r;
+    r.out.reserve(in.size());
+    decodeAppend(r.out, in, r);
     return r;
 }
 
@@ -235,7 +256,7 @@ CommandResult EncodeWholeLines(std::string_view text)
     CommandResult result;
     result.text.reserve(text.size() * 3);
     forEachLine(text, [&](std::string_view line, std::string_view lineBreak) {
-        result.text += UrlEncode(line);
+        encodeAppend(result.text, upToNul(line));
         result.text += lineBreak;
         return true;
     });
@@ -251,13 +272,15 @@ CommandResult DecodeWholeLines(std::string_view text)
     result.text.reserve(text.size());
     std::size_t consumed = 0;
     forEachLine(text, [&](std::string_view line, std::string_view lineBreak) {
-        DecodeResult r = UrlDecode(line);
+        const std::size_t before = result.text.size();
+        DecodeResult r;
+        decodeAppend(result.text, upToNul(line), r);
         if (!r.ok()) {
+            result.text.resize(before);
             result.ok = false;
             result.message = r.message();
             return false;
         }
-        result.text += r.out;
         result.text += lineBreak;
         consumed += line.size() + lineBreak.size();
         return true;
@@ -271,7 +294,7 @@ CommandResult EncodeSelectionLines(std::string_view text)
     CommandResult result;
     result.text.reserve(text.size() * 3 + 2);
     for (const std::string &line : func_token::SplitLines(text)) {
-        result.text += UrlEncode(line);
+        encodeAppend(result.text, upToNul(line));
         result.text += "\r\n";
     }
     return result;
@@ -282,9 +305,9 @@ CommandResult DecodeSelectionLines(std::string_view text)
     CommandResult result;
     result.text.reserve(text.size() + 2);
     for (const std::string &line : func_token::SplitLines(text)) {
-        const DecodeResult r = UrlDecode(line);
+        DecodeResult r;
+        decodeAppend(result.text, upToNul(line), r);
         if (!r.ok()) return failed(text, r);
-        result.text += r.out;
         result.text += "\r\n";
     }
     return result;
