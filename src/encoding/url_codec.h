@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace url_codec {
+namespace url_codec
+{
 
 std::string UrlEncode(std::string_view in);
 
@@ -14,7 +15,7 @@ struct DecodeResult {
     std::string out;
     Error error = Error::None;
     std::size_t position = 0; // 1-based position of the offending '%'
-    std::string found;        // InvalidChar: the three bytes '%', X, Y as found
+    std::string found; // InvalidChar: the three bytes '%', X, Y as found
     bool ok() const { return error == Error::None; }
     // The user-facing message (UTF-8) for a failed decode.
     std::string message() const;
@@ -29,8 +30,8 @@ struct CommandResult {
     bool ok = true;
     std::string message;
 };
-CommandResult EncodeWhole(std::string_view text);          // as one string
-CommandResult EncodeWholeLines(std::string_view text);     // each line, breaks kept
+CommandResult EncodeWhole(std::string_view text); // as one string
+CommandResult EncodeWholeLines(std::string_view text); // each line, breaks kept
 CommandResult EncodeSelectionLines(std::string_view text); // SplitLines, CR LF after each
 CommandResult DecodeWhole(std::string_view text);
 CommandResult DecodeWholeLines(std::string_view text);
