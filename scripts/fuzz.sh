@@ -8,13 +8,12 @@ seconds="${1:-20}"
 out="$root/fuzz/out"
 mkdir -p "$out"
 
-core_sources=(
-    "$root"/src/text/*.cpp
-    "$root"/src/encoding/editor_codec.cpp "$root"/src/encoding/jconvert.cpp "$root"/src/encoding/url_codec.cpp
-    "$root"/src/extract/extraction.cpp "$root"/src/extract/html_links.cpp
-    "$root"/src/tables/cnv_table.cpp
-    "$root"/src/settings/ini_file.cpp "$root"/src/settings/func_save.cpp "$root"/src/settings/file_io.cpp
-)
+# Every pure source of the core (the window files are named frm_*, trd_* or *_qt).
+core_sources=()
+for src in "$root"/src/{text,encoding,extract,tables,settings}/*.cpp; do
+    case "$(basename "$src")" in frm_* | trd_* | *_qt.cpp) continue ;; esac
+    core_sources+=("$src")
+done
 common=(-std=c++20 -g -O1 -fno-sanitize-recover=undefined -I"$root/src")
 flags=("${common[@]}" -fsanitize=fuzzer,address,undefined)
 objflags=("${common[@]}" -fsanitize=fuzzer-no-link,address,undefined)
@@ -35,7 +34,7 @@ status=0
 for target_src in "$root"/fuzz/fuzz_*.cpp; do
     name="$(basename "${target_src%.cpp}")"
     bin="$out/$name"
-    clang++ "${flags[@]}" "$target_src" "${objects[@]}" -o "$bin"
+    clang++ "${flags[@]}" "$target_src" "${objects[@]}" -lcurl -pthread -o "$bin"
     corpus="$out/corpus/$name"
     mkdir -p "$corpus"
     dirs=("$corpus")
