@@ -4,7 +4,6 @@
 #include "app/frm_main_menus.h"
 #include "app/frm_urllist.h"
 #include "app/gui_startup_qt.h"
-#include "app/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/file_io.h"
 #include "settings/ini_file.h"
@@ -17,7 +16,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSplitter>
-#include <QTextBlock>
 #include <QTextDocument>
 #include <algorithm>
 #include <climits>

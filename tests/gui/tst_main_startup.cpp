@@ -185,6 +185,8 @@ void TestMainStartup::roundTripThroughExitAndStart()
         first.main()->move(15, 25);
         first.main()->setUrlListWidth(0);
         first.main()->setUrlListShown(false);
+        first.main()->OnTopClick();
+        first.main()->mnuCtrlClick();
         QVERIFY(first.close());
     }
     Session second(home);
@@ -195,6 +197,9 @@ void TestMainStartup::roundTripThroughExitAndStart()
     QVERIFY(!second.list()->isVisible());
     QCOMPARE(second.main()->urlListWidth(), 0);
     QCOMPARE(second.main()->windowTitle(), kWorkTitle);
+    QVERIFY(second.main()->stayOnTop());
+    QVERIFY(second.main()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(second.windows().ctrl->isVisible());
 }
 
 void TestMainStartup::unreadableWorkFileStopsTheSetUp()
