@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, then the core
-# and command-line tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# and command-line tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then every
+# fuzz target for a bounded time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -10,7 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 jobs="$(nproc)"
 
-"$root/scripts/build.sh"
+"$root/scripts/build.sh" -DLANZO_PACKAGING_TESTS=ON
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 LANZO_BUILD_DIR=build-asan LANZO_BUILD_TYPE=Debug "$root/scripts/build.sh" -DLANZO_SANITIZE=ON -DLANZO_GUI=OFF
@@ -18,5 +19,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 if [ "${LANZO_SKIP_FUZZ:-0}" != 1 ] && [ -x "$root/scripts/fuzz.sh" ]; then
-    "$root/scripts/fuzz.sh" "${LANZO_FUZZ_SECONDS:-10}"
+    "$root/scripts/fuzz.sh" "${LANZO_FUZZ_SECONDS:-20}"
 fi
