@@ -49,8 +49,7 @@ int main(int argc, char **argv)
     const settings::AppPaths paths = settings::ResolveAppPaths(home);
     settings::SeedDefaults(paths);
 
-    if (!rest.empty() && rest[0].rfind("-", 0) != 0 && cli::IsCommand(rest[0]))
-        return cli::Run(rest, paths);
+    if (!rest.empty() && rest[0].rfind("-", 0) != 0 && cli::IsCommand(rest[0])) return cli::Run(rest, paths);
     if (!rest.empty() && rest[0].rfind("-", 0) != 0) {
         std::fprintf(stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", rest[0].c_str());
         return 2;

@@ -5,7 +5,8 @@
 
 class QWidget;
 
-class UserPrompts {
+class UserPrompts
+{
 public:
     enum class Answer { Yes, No, Cancel };
     virtual ~UserPrompts() = default;
@@ -18,21 +19,24 @@ public:
     virtual bool askCloseAnyway(QWidget *parent, const QString &text) = 0;
     // File dialogs. filter is in the "description|pattern|description|pattern" form;
     // filterIndex is 0-based, in and out. Return an empty string when cancelled.
-    virtual QString getOpenFileName(QWidget *parent, const QString &filter, int &filterIndex,
-                                    const QString &initialPath) = 0;
-    virtual QString getSaveFileName(QWidget *parent, const QString &filter, int &filterIndex,
-                                    const QString &initialPath) = 0;
+    virtual QString getOpenFileName(
+        QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath)
+        = 0;
+    virtual QString getSaveFileName(
+        QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath)
+        = 0;
 };
 
-class QtUserPrompts : public UserPrompts {
+class QtUserPrompts : public UserPrompts
+{
 public:
     Answer askYesNoCancel(QWidget *parent, const QString &text, const QString &caption) override;
     void showError(QWidget *parent, const QString &text) override;
     bool askCloseAnyway(QWidget *parent, const QString &text) override;
-    QString getOpenFileName(QWidget *parent, const QString &filter, int &filterIndex,
-                            const QString &initialPath) override;
-    QString getSaveFileName(QWidget *parent, const QString &filter, int &filterIndex,
-                            const QString &initialPath) override;
+    QString getOpenFileName(
+        QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath) override;
+    QString getSaveFileName(
+        QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath) override;
 };
 
 // "テキストファイル(*.txt)|*.txt|..." -> Qt's "テキストファイル(*.txt) (*.txt);;..." list.

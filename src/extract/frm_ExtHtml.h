@@ -3,7 +3,8 @@
 #include "extract/frm_JobDialog.h"
 #include "extract/html_links.h"
 
-class TfrmExtHtml : public JobDialog {
+class TfrmExtHtml : public JobDialog
+{
     Q_OBJECT
 public:
     explicit TfrmExtHtml(QWidget *parent = nullptr);

@@ -3,12 +3,13 @@
 #include "extract/extraction.h"
 #include "extract/frm_JobDialog.h"
 
-class TfrmExtraction : public JobDialog {
+class TfrmExtraction : public JobDialog
+{
     Q_OBJECT
 public:
     explicit TfrmExtraction(QWidget *parent = nullptr);
-    extraction::ExtractionResult run(std::string input, extraction::Conditions conditions,
-                                     func_token::StringList tableNames, std::string tableDir);
+    extraction::ExtractionResult run(
+        std::string input, extraction::Conditions conditions, func_token::StringList tableNames, std::string tableDir);
     QProgressBar *barExt() const { return bar(); }
     QPushButton *btnStop() const { return stopButton(); }
 };

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-namespace html_links {
+namespace html_links
+{
 
 using func_token::StringList;
 

@@ -7,9 +7,11 @@
 #include <mutex>
 #include <string>
 
-namespace job {
+namespace job
+{
 
-class JobProgress {
+class JobProgress
+{
 public:
     void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
     bool stopRequested() const { return m_stop.load(std::memory_order_relaxed); }
@@ -35,12 +37,12 @@ public:
     unsigned captionSerial() const { return m_captionSerial.load(std::memory_order_acquire); }
 
 private:
-    std::atomic<bool> m_stop{false};
-    std::atomic<std::int64_t> m_maximum{0};
-    std::atomic<std::int64_t> m_position{0};
+    std::atomic<bool> m_stop { false };
+    std::atomic<std::int64_t> m_maximum { 0 };
+    std::atomic<std::int64_t> m_position { 0 };
     mutable std::mutex m_captionMutex;
     std::string m_caption;
-    std::atomic<unsigned> m_captionSerial{0};
+    std::atomic<unsigned> m_captionSerial { 0 };
 };
 
 // Byte scans publish their position and read the stop flag once per this many bytes

@@ -4,17 +4,18 @@
 // there (portable use), else $XDG_CONFIG_HOME/lanzo (default ~/.config/lanzo).
 #include <string>
 
-namespace settings {
+namespace settings
+{
 
 struct AppPaths {
-    std::string home;       // UTF-8
-    std::string configDir;  // home/config
-    std::string tableDir;   // home/table
+    std::string home; // UTF-8
+    std::string configDir; // home/config
+    std::string tableDir; // home/table
     std::string windowFile; // configDir/lanzo.ini
-    std::string workFile;   // configDir/edit.txt
-    std::string listFile;   // configDir/list.txt
-    std::string setIni;     // configDir/set.ini
-    std::string set2Ini;    // configDir/set2.ini
+    std::string workFile; // configDir/edit.txt
+    std::string listFile; // configDir/list.txt
+    std::string setIni; // configDir/set.ini
+    std::string set2Ini; // configDir/set2.ini
 };
 
 // homeOption: the value of --home ("" when absent).

@@ -4,12 +4,13 @@
 // replaced. Errors are values carrying the system's own reason.
 #include <string>
 
-namespace file_io {
+namespace file_io
+{
 
 struct IoError {
-    std::string path;   // the file concerned (UTF-8)
+    std::string path; // the file concerned (UTF-8)
     std::string reason; // strerror text of the system, e.g. "No space left on device"
-    int code = 0;       // errno
+    int code = 0; // errno
 };
 
 struct ReadResult {
@@ -23,11 +24,11 @@ ReadResult ReadWholeFile(const std::string &path);
 // Returns true on success; on failure fills error (when given) and leaves any old file intact.
 bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error = nullptr);
 
-bool FileExists(const std::string &path);      // a regular file (or a symlink to one)
+bool FileExists(const std::string &path); // a regular file (or a symlink to one)
 bool DirectoryExists(const std::string &path);
-bool MakeDirectory(const std::string &path);    // one level; true when it exists afterwards
-bool MakeDirectories(const std::string &path);  // with every missing parent
-bool PathExists(const std::string &path);       // anything stands there, even a dangling symlink
+bool MakeDirectory(const std::string &path); // one level; true when it exists afterwards
+bool MakeDirectories(const std::string &path); // with every missing parent
+bool PathExists(const std::string &path); // anything stands there, even a dangling symlink
 bool RemoveFile(const std::string &path);
 std::string JoinPath(const std::string &dir, const std::string &name);
 std::string FileNamePart(const std::string &path); // text after the last '/'

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-namespace func_save {
+namespace func_save
+{
 
 using func_token::StringList;
 

@@ -8,23 +8,25 @@
 #include <memory>
 #include <string>
 
-namespace http {
+namespace http
+{
 
 // A value of 0 or less switches that bound off.
 struct Limits {
     long connectTimeoutMs = 15'000;
-    long idleTimeoutSeconds = 30;                 // no data for this long ends the transfer
+    long idleTimeoutSeconds = 30; // no data for this long ends the transfer
     std::int64_t maxBodyBytes = 512LL * 1024 * 1024;
 };
 
 struct Result {
-    bool ok = false;   // a 2xx response without a Location header, fully received
-    long status = -1;  // the code of the status line, -1 when none arrived
-    std::string body;  // the body as received (only meaningful when ok)
+    bool ok = false; // a 2xx response without a Location header, fully received
+    long status = -1; // the code of the status line, -1 when none arrived
+    std::string body; // the body as received (only meaningful when ok)
     std::string error; // a short reason when !ok (not shown by the window, used by the CLI)
 };
 
-class HttpClient {
+class HttpClient
+{
 public:
     explicit HttpClient(Limits limits = {});
     ~HttpClient();

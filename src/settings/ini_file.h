@@ -6,9 +6,11 @@
 #include <string_view>
 #include <vector>
 
-namespace settings {
+namespace settings
+{
 
-class IniFile {
+class IniFile
+{
 public:
     IniFile() = default;
     explicit IniFile(std::string_view bytes) { parse(bytes); }

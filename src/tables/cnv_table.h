@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-namespace tables {
+namespace tables
+{
 
 using func_token::StringList;
 

@@ -4,13 +4,14 @@
 
 #include <string>
 
-class TfrmCnv : public JobDialog {
+class TfrmCnv : public JobDialog
+{
     Q_OBJECT
 public:
     explicit TfrmCnv(QWidget *parent = nullptr);
     struct Outcome {
         bool completed = false; // false after a stop or a failure
-        std::string result;     // the converted text, or the input when not completed
+        std::string result; // the converted text, or the input when not completed
     };
     Outcome run(std::string input, std::string tableName, std::string tableDir);
     QProgressBar *BarCnv() const { return bar(); }

@@ -8,11 +8,15 @@
 #include <string_view>
 #include <vector>
 
-namespace func_token {
+namespace func_token
+{
 
 using StringList = std::vector<std::string>;
 
-constexpr bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+constexpr bool IsLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // Number of characters (a double-byte character counts once).
 std::size_t CharCount(std::string_view text);
