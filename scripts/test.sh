@@ -21,3 +21,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 if [ "${LANZO_SKIP_FUZZ:-0}" != 1 ] && [ -x "$root/scripts/fuzz.sh" ]; then
     "$root/scripts/fuzz.sh" "${LANZO_FUZZ_SECONDS:-20}"
 fi
+
+# Formatting: every C++ file as clang-format leaves it.
+if command -v clang-format >/dev/null; then
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+fi
