@@ -54,6 +54,9 @@ public:
     void selectSourceBytes(std::size_t offset, std::size_t length);
     std::size_t sourceSelectionEndBytes() const;
     QString currentFileName() const { return m_fileName; }
+    // A file named on the command line (the desktop's "open with"): opened like a dropped file
+    // once the event loop runs.
+    void openStartupFile(const QString &path);
 
     // ---- URL list (byte strings) ----
     func_token::StringList urlListItems() const;

@@ -195,6 +195,12 @@ bool TfrmMain::acceptFileDrag(QDropEvent *event, bool drop)
     return true;
 }
 
+void TfrmMain::openStartupFile(const QString &path)
+{
+    QMetaObject::invokeMethod(
+        this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+}
+
 void TfrmMain::openDroppedFile(const QString &path)
 {
     if (!overwriteQuestion()) return;

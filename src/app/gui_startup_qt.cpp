@@ -58,7 +58,7 @@ GuiWindows CreateWindows(const settings::AppPaths &paths, UserPrompts *prompts)
     return w;
 }
 
-int RunGui(int argc, char **argv, const settings::AppPaths &paths)
+int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::vector<std::string> &files)
 {
     QApplication app(argc, argv);
     InitLanzoResources();
@@ -76,5 +76,6 @@ int RunGui(int argc, char **argv, const settings::AppPaths &paths)
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(windows.main.get(), &TfrmMain::exitDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     windows.main->show();
+    if (!files.empty()) windows.main->openStartupFile(QString::fromStdString(files.back()));
     return QApplication::exec();
 }

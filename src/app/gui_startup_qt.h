@@ -4,6 +4,8 @@
 
 #include <QFont>
 #include <memory>
+#include <string>
+#include <vector>
 
 class TfrmMain;
 class TfrmCtrl;
@@ -13,7 +15,8 @@ class TfrmExtraction;
 class TfrmExtHtml;
 class UserPrompts;
 
-int RunGui(int argc, char **argv, const settings::AppPaths &paths);
+// files: paths named on the command line; the last one is opened like a dropped file.
+int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::vector<std::string> &files = {});
 
 // Registers the icons; safe to call more than once.
 void InitLanzoResources();

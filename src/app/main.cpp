@@ -10,7 +10,20 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
+
+namespace
+{
+
+bool LooksLikePath(const std::string &arg)
+{
+    struct stat st {
+    };
+    return arg.find('/') != std::string::npos || ::stat(arg.c_str(), &st) == 0;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -50,12 +63,19 @@ int main(int argc, char **argv)
     settings::SeedDefaults(paths);
 
     if (!rest.empty() && rest[0].rfind("-", 0) != 0 && cli::IsCommand(rest[0])) return cli::Run(rest, paths);
-    if (!rest.empty() && rest[0].rfind("-", 0) != 0) {
-        std::fprintf(stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", rest[0].c_str());
-        return 2;
+    // Anything else that is not an option names files to open in the window (the desktop's
+    // "open with" hands them over this way); a bare word that is no file is a mistyped command.
+    std::vector<std::string> files;
+    for (const std::string &arg : rest) {
+        if (arg.rfind("-", 0) == 0) continue;
+        if (!LooksLikePath(arg)) {
+            std::fprintf(stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", arg.c_str());
+            return 2;
+        }
+        files.push_back(arg);
     }
 #ifdef LANZO_WITH_GUI
-    return RunGui(argc, argv, paths);
+    return RunGui(argc, argv, paths, files);
 #else
     std::fputs("lanzo: built without windows; see lanzo --help for the commands\n", stderr);
     return 2;

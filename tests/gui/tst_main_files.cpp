@@ -71,6 +71,7 @@ private slots:
     void dialogsRememberTheirChoice();
     void droppedFiles_data();
     void droppedFiles();
+    void startupFile();
     void linkPage();
 };
 
@@ -338,6 +339,18 @@ void TestMainFiles::droppedFiles()
     QCOMPARE(s.main()->currentFileName(), expectPath);
     QCOMPARE(s.main()->isModified(), expectFile.isEmpty());
     QVERIFY(s.prompts.errors.isEmpty());
+}
+
+void TestMainFiles::startupFile()
+{
+    // A file named on the command line opens like a dropped one, once the event loop runs.
+    Fixture f(Start::Work);
+    Session &s = *f.session;
+    writeBytes(f.home.path("third.txt"), "third\n");
+    s.main()->openStartupFile(f.file("third.txt"));
+    QTRY_COMPARE(s.main()->currentFileName(), f.file("third.txt"));
+    QCOMPARE(s.main()->sourceText(), std::string("third\r\n"));
+    QVERIFY(s.prompts.questions.empty());
 }
 
 void TestMainFiles::linkPage()
