@@ -33,7 +33,8 @@ constexpr ByteTable kInputDelimiters = MakeByteTable(" <>'\"\r\n");
 // Text after a NUL byte plays no part in extraction.
 std::string_view UpToNul(std::string_view text)
 {
-    const void *nul = std::memchr(text.data(), '\0', text.size());
+    // An empty view may have no storage, and memchr must never see a null pointer.
+    const void *nul = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size());
     return nul ? text.substr(0, static_cast<const char *>(nul) - text.data()) : text;
 }
 

@@ -277,7 +277,7 @@ void SplitTokens(StringList &tokens, std::string_view text, std::string_view del
 
 StringList SplitLines(std::string_view text)
 {
-    if (const void *nul = std::memchr(text.data(), 0, text.size()))
+    if (const void *nul = text.empty() ? nullptr : std::memchr(text.data(), 0, text.size()))
         text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     StringList lines;
     const std::size_t n = text.size();
@@ -367,7 +367,7 @@ std::string LeftChars(std::string_view text, long n)
 
 std::string NormalizeLineBreaks(std::string_view text)
 {
-    if (const void *nul = std::memchr(text.data(), 0, text.size()))
+    if (const void *nul = text.empty() ? nullptr : std::memchr(text.data(), 0, text.size()))
         text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     std::string out;
     out.reserve(text.size() + text.size() / 32 + 16);
