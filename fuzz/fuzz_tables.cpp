@@ -1,0 +1,48 @@
+// The table-file reader and the application of its pairs, on arbitrary table bytes and texts.
+#include "tables/cnv_table.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+using func_token::StringList;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    // A 0xFF byte, if any, separates the table file from the text it is applied to.
+    const std::string_view in(reinterpret_cast<const char *>(data), size);
+    const std::size_t cut = in.find('\xff');
+    const std::string_view table = in.substr(0, cut);
+    const std::string_view text = cut == std::string_view::npos ? std::string_view() : in.substr(cut + 1);
+
+    StringList before, after;
+    tables::ParseCnvTable(table, before, after);
+    if (before.size() != after.size()) std::abort();
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        // A pair lives on one line. (A tab may stay inside a field as the trail byte of a
+        // double-byte character.)
+        if (before[i].find('\n') != std::string::npos || after[i].find('\n') != std::string::npos) std::abort();
+    }
+    // Reading the same bytes twice appends the same pairs again.
+    StringList before2 = before, after2 = after;
+    tables::ParseCnvTable(table, before2, after2);
+    if (before2.size() != 2 * before.size()) std::abort();
+
+    std::string converted(text);
+    job::JobProgress progress;
+    if (!tables::ApplyPairs(converted, before, after, &progress)) std::abort();
+    if (progress.position() > progress.maximum() && progress.maximum() > 0) std::abort();
+    bool anyFound = false;
+    for (const std::string &b : before)
+        if (!b.empty() && func_token::ContainsText(text, b)) anyFound = true;
+    if (!anyFound && converted != text) std::abort();
+
+    // A stop requested before the job starts leaves a partly converted text but never crashes.
+    std::string stopped(text);
+    job::JobProgress stop;
+    stop.requestStop();
+    (void)tables::ApplyPairs(stopped, before, after, &stop);
+
+    (void)tables::TableNameFromPath(table);
+    return 0;
+}
