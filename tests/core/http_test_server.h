@@ -65,6 +65,12 @@ public:
         return m_requests;
     }
 
+    // True once the server is shutting down: a responder that streams without end stops then.
+    bool stopping() const { return m_stop; }
+
+    // Ends the current connection with a reset (SO_LINGER 0) instead of an orderly close.
+    void resetConnection() { m_reset = true; }
+
     // Waits up to ms milliseconds, ending early when the server shuts down.
     void stall(int ms)
     {
@@ -96,8 +102,14 @@ private:
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_requests.push_back(request);
             }
+            m_reset = false;
             m_responder(*this, fd, request);
-            ::shutdown(fd, SHUT_WR);
+            if (m_reset) {
+                const linger abortive { 1, 0 };
+                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+            } else {
+                ::shutdown(fd, SHUT_WR);
+            }
             ::close(fd);
         }
     }
@@ -120,6 +132,7 @@ private:
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop { false };
+    bool m_reset = false; // touched by the server thread only
     std::mutex m_mutex;
     std::vector<std::string> m_requests;
     std::thread m_thread;
