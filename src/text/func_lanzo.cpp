@@ -1,6 +1,7 @@
 #include "text/func_lanzo.h"
 
 #include "text/text_scan.h"
+#include "text/text_stream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -612,3 +613,19 @@ std::vector<std::size_t> SelectMatchingItems(const StringList &items, std::strin
 }
 
 } // namespace func_lanzo
+
+namespace text_stream
+{
+
+void ForEachExpandedLine(std::string_view line, const Emit &emit)
+{
+    func_token::StringList scratch;
+    const std::optional<func_lanzo::Range> range = func_lanzo::parseRange(line, scratch);
+    if (!range) {
+        emit(line);
+        return;
+    }
+    func_lanzo::forEachExpandedLine(*range, [&](const std::string &l) { emit(l); });
+}
+
+} // namespace text_stream

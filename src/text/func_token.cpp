@@ -1,9 +1,15 @@
 #include "text/func_token.h"
 
 #include "text/text_scan.h"
+#include "text/text_stream.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace func_token
 {
@@ -365,12 +371,12 @@ std::string LeftChars(std::string_view text, long n)
     return MidChars(text, 1, n);
 }
 
-std::string NormalizeLineBreaks(std::string_view text)
+namespace
 {
-    if (const void *nul = text.empty() ? nullptr : std::memchr(text.data(), 0, text.size()))
-        text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
-    std::string out;
-    out.reserve(text.size() + text.size() / 32 + 16);
+
+// Appends NormalizeLineBreaks(text) to out, for a text without NUL bytes.
+void appendNormalized(std::string &out, std::string_view text)
+{
     const std::size_t n = text.size();
     text_scan::NextOfTwo breaks(text, '\r', '\n');
     std::size_t copied = 0;
@@ -384,6 +390,23 @@ std::string NormalizeLineBreaks(std::string_view text)
         copied = ++i;
     }
     out.append(text.data() + copied, n - copied);
+}
+
+std::string_view upToNul(std::string_view text)
+{
+    if (const void *nul = std::memchr(text.data(), 0, text.size()))
+        return text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
+    return text;
+}
+
+} // namespace
+
+std::string NormalizeLineBreaks(std::string_view text)
+{
+    text = upToNul(text);
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 16);
+    appendNormalized(out, text);
     return out;
 }
 
@@ -402,3 +425,93 @@ std::string JoinCrLf(const StringList &items)
 }
 
 } // namespace func_token
+
+namespace text_stream
+{
+
+bool IsSourceForm(std::string_view text)
+{
+    const char *const p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    std::uint64_t carry = 0; // 1 when the byte before i is a CR
+#if defined(__SSE2__)
+    // Per 64 bytes: no NUL, and the LF bits are exactly the CR bits moved up by one.
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    for (; n - i >= 64; i += 64) {
+        std::uint64_t crs = 0, lfs = 0;
+        unsigned nuls = 0;
+        for (int k = 0; k < 4; ++k) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 16 * k));
+            crs |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, cr))))
+                << (16 * k);
+            lfs |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lf))))
+                << (16 * k);
+            nuls |= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, zero)));
+        }
+        if (nuls != 0 || ((crs << 1) | carry) != lfs) return false;
+        carry = crs >> 63;
+    }
+#endif
+    for (; i < n; ++i) {
+        const char c = p[i];
+        if (c == '\0' || (c == '\n') != (carry != 0)) return false;
+        carry = c == '\r';
+    }
+    return carry == 0;
+}
+
+void ForEachLine(std::string_view text, const Emit &emit)
+{
+    text = func_token::upToNul(text);
+    const std::size_t n = text.size();
+    text_scan::NextOfTwo breaks(text, '\r', '\n');
+    std::size_t start = 0;
+    for (std::size_t i = breaks.find(0); i < n; i = breaks.find(start)) {
+        emit(text.substr(start, i - start));
+        start = i + ((text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1);
+    }
+    if (start < n) emit(text.substr(start));
+}
+
+std::size_t PieceEnd(std::string_view text, std::size_t from, std::size_t size)
+{
+    if (from >= text.size() || text.size() - from <= size) return text.size();
+    const std::size_t look = from + (size > 0 ? size - 1 : 0);
+    const void *lf = std::memchr(text.data() + look, '\n', text.size() - look);
+    return lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - text.data()) + 1 : text.size();
+}
+
+std::string_view BreakNormalizer::next(std::string_view piece, std::string &scratch, bool last)
+{
+    if (m_ended) return {};
+    const std::string_view beforeNul = func_token::upToNul(piece);
+    if (beforeNul.size() != piece.size() || last) m_ended = true;
+    if (beforeNul.empty() && !m_ended) return {};
+    // A final CR waits for the next piece, unless the text ends here.
+    const bool hold = !m_ended && beforeNul.back() == '\r';
+    std::string_view body = hold ? beforeNul.substr(0, beforeNul.size() - 1) : beforeNul;
+    const bool carried = m_pendingCr;
+    m_pendingCr = hold;
+    if (!carried && IsSourceForm(body)) return body;
+    scratch.clear();
+    scratch.reserve(body.size() + body.size() / 32 + 16);
+    if (carried) {
+        // The held CR pairs with an LF that starts this piece, or is a lone CR.
+        scratch.append("\r\n");
+        if (!body.empty() && body.front() == '\n') body.remove_prefix(1);
+    }
+    func_token::appendNormalized(scratch, body);
+    return scratch;
+}
+
+std::string_view BreakNormalizer::finish()
+{
+    const bool pending = m_pendingCr && !m_ended;
+    m_pendingCr = false;
+    return pending ? std::string_view("\r\n") : std::string_view();
+}
+
+} // namespace text_stream
