@@ -235,7 +235,11 @@ std::string Utf8ToSjis(std::string_view in)
     char16_t previous = 0;
     const auto step = [&](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
         while (p < blockEnd) {
-            if (copyAscii8(p, end, o)) continue;
+            if (copyAscii8(p, end, o)) {
+                // A low surrogate after these is no longer right after a high one.
+                previous = 0;
+                continue;
+            }
             // Missing bytes at the end read as 0x00, which no continuation byte can be.
             const unsigned b0 = p[0], b1 = end - p > 1 ? p[1] : 0, b2 = end - p > 2 ? p[2] : 0;
             const bool ascii = b0 < 0x80, three = b0 & 0x20;
