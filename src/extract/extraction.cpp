@@ -1,6 +1,7 @@
 #include "extract/extraction.h"
 
 #include "extract/byte_scan.h"
+#include "extract/extract_stream.h"
 #include "tables/cnv_table.h"
 
 #include <algorithm>
@@ -353,3 +354,27 @@ ExtractionResult RunExtraction(std::string_view input, const Conditions &conditi
 }
 
 } // namespace extraction
+
+namespace extract_stream
+{
+
+bool ForEachMatch(
+    std::string_view text, const extraction::Conditions &conditions, job::JobProgress *progress, const Emit &emit)
+{
+    using namespace extraction;
+    if (progress) progress->setCaption("抽出中");
+    text = UpToNul(text);
+    const std::int64_t maximum = progress ? PreparedLength(text) : 0;
+    if (progress) {
+        progress->setPosition(0);
+        progress->setMaximum(maximum);
+    }
+    const Matcher matcher(conditions);
+    if (matcher.keepsNothing()) return ScanTokens<true>(text, progress, maximum, [](std::string_view) {});
+    return ScanTokens<true>(text, progress, maximum, [&](std::string_view token) {
+        std::string_view trimmed;
+        if (matcher.match(token, trimmed)) emit(trimmed);
+    });
+}
+
+} // namespace extract_stream

@@ -1,6 +1,7 @@
 #include "extract/html_links.h"
 
 #include "extract/byte_scan.h"
+#include "extract/extract_stream.h"
 #include "extract/extraction.h"
 
 #include <algorithm>
@@ -113,7 +114,11 @@ bool CollectTags(StringList &tags, std::string_view preparedText, job::JobProgre
     return completed;
 }
 
-std::optional<std::string> PickLink(std::string_view tag)
+namespace
+{
+
+// PickLink as a view of tag.
+std::optional<std::string_view> pickLinkView(std::string_view tag)
 {
     constexpr auto npos = std::string_view::npos;
     std::size_t start = tag.find("href");
@@ -143,7 +148,16 @@ std::optional<std::string> PickLink(std::string_view tag)
         const std::string_view inner = raw.substr(1, (quote == npos ? raw.size() : quote) - 1);
         if (!inner.empty()) raw = inner;
     }
-    return std::string(func_token::TrimBlanks(raw));
+    return func_token::TrimBlanks(raw);
+}
+
+} // namespace
+
+std::optional<std::string> PickLink(std::string_view tag)
+{
+    const std::optional<std::string_view> link = pickLinkView(tag);
+    if (!link) return std::nullopt;
+    return std::string(*link);
 }
 
 LinksResult ExtractLinks(std::string_view input, job::JobProgress *progress)
@@ -165,3 +179,60 @@ LinksResult ExtractLinks(std::string_view input, job::JobProgress *progress)
 }
 
 } // namespace html_links
+
+namespace extract_stream
+{
+namespace
+{
+
+// A tag as the prepared text holds it: every line break (CR LF, CR or LF) one space, and
+// every " src" that does not begin on a trail byte made " href". A tag holds whole " src"
+// occurrences only ('<' and '>' are not part of one), and the lead bytes before one of its
+// spaces never reach past its '<', so the tag can be prepared by itself.
+void prepareTag(std::string_view tag, std::string &out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < tag.size(); ++i) {
+        const char c = tag[i];
+        if (c == '\r' || c == '\n') {
+            out.push_back(' ');
+            if (c == '\r' && i + 1 < tag.size() && tag[i + 1] == '\n') ++i;
+        } else {
+            out.push_back(c);
+        }
+    }
+    out = func_token::ReplaceAllIgnoreCase(out, " src", " href");
+}
+
+// Whether the tag can be used as it stands: no line break and no " src" in any letter case.
+bool IsPreparedTag(std::string_view tag)
+{
+    const char *const end = tag.data() + tag.size();
+    if (byte_scan::FindEither(tag.data(), end, '\r', '\n') != end) return false;
+    for (const char *p = tag.data();;) {
+        const char *at = byte_scan::FindSpaceS(p, end);
+        if (at == end) return true;
+        if (end - at >= 4 && (at[2] | 0x20) == 'r' && (at[3] | 0x20) == 'c') return false;
+        p = at + 1;
+    }
+}
+
+} // namespace
+
+bool ForEachLink(std::string_view text, job::JobProgress *progress, const Emit &emit)
+{
+    if (progress) progress->setCaption("抽出中");
+    if (const void *nul = std::memchr(text.data(), '\0', text.size()))
+        text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
+    std::string prepared;
+    return html_links::ScanTags(text, progress, [&](std::string_view tag) {
+        if (!IsPreparedTag(tag)) {
+            prepareTag(tag, prepared);
+            tag = prepared;
+        }
+        if (!html_links::MayHoldHref(tag) || !func_token::ContainsTextIgnoreCase(tag, "href")) return;
+        if (const auto link = html_links::pickLinkView(tag)) emit(*link);
+    });
+}
+
+} // namespace extract_stream
