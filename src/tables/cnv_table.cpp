@@ -5,6 +5,8 @@
 #include "settings/file_io.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 
@@ -13,22 +15,178 @@ namespace tables
 namespace
 {
 
-// False only when ReplaceAll(text, before, ...) certainly finds nothing to replace, so a pair
-// whose before text does not occur costs one search instead of a copy of the whole text.
-bool MayReplace(const std::string &text, const std::string &before)
+using Byte = unsigned char;
+
+// Answers "is the byte at p a trail byte?" for non-decreasing positions in linear total time:
+// it looks back only over the run of lead-valued bytes before p (a byte that is not
+// lead-valued always ends a character), never past a position known to start a character.
+class TrailCursor
 {
-    if (before.empty()) return false;
-    const char *const begin = text.data();
-    const char *const end = begin + text.size();
-    const char *p = begin;
-    // Hits on trail bytes do not count; after a few of them ReplaceAll decides.
-    for (int tries = 0; tries < 16 && p < end; ++tries) {
-        const char *at = byte_scan::FindBytes(p, end, before);
-        if (at == end) return false;
-        if (!byte_scan::IsTrailAt(begin, at)) return true;
-        p = at + 1;
+public:
+    explicit TrailCursor(const char *begin)
+        : m_begin(begin)
+    {
     }
-    return p < end;
+
+    bool isTrail(std::size_t p)
+    {
+        std::size_t q = p;
+        while (q > m_known && func_token::IsLeadByte(static_cast<Byte>(m_begin[q - 1])))
+            --q;
+        const bool trail = ((p - q) & 1) != 0;
+        m_known = trail ? p - 1 : p;
+        return trail;
+    }
+
+private:
+    const char *m_begin;
+    std::size_t m_known = 0;
+};
+
+// The occurrences ReplaceAll replaces, left to right: not beginning on a trail byte, each
+// search going on after the previous occurrence.
+class OccurrenceFinder
+{
+public:
+    OccurrenceFinder(const std::string &text, std::string_view pattern)
+        : m_begin(text.data())
+        , m_end(text.data() + text.size())
+        , m_pattern(pattern)
+        , m_cursor(text.data())
+    {
+    }
+
+    // Position of the next occurrence at or after from, or npos.
+    std::size_t next(std::size_t from)
+    {
+        for (const char *p = m_begin + from;;) {
+            const char *at = byte_scan::FindBytes(p, m_end, m_pattern);
+            if (at == m_end) return std::string::npos;
+            const auto pos = static_cast<std::size_t>(at - m_begin);
+            if (!m_cursor.isTrail(pos)) return pos;
+            p = at + 1;
+        }
+    }
+
+private:
+    const char *m_begin;
+    const char *m_end;
+    std::string_view m_pattern;
+    TrailCursor m_cursor;
+};
+
+// text = ReplaceAll(text, before, after), in place when after is not longer than before.
+// Returns whether anything was replaced.
+bool ReplacePair(std::string &text, std::string_view before, std::string_view after)
+{
+    if (before.empty() || text.empty()) return false;
+    OccurrenceFinder finder(text, before);
+    std::size_t match = finder.next(0);
+    if (match == std::string::npos) return false;
+    const std::size_t n = text.size();
+    if (after.size() > before.size()) {
+        std::string out;
+        out.reserve(n + n / 8);
+        std::size_t copied = 0;
+        for (; match != std::string::npos; match = finder.next(copied)) {
+            out.append(text, copied, match - copied);
+            out.append(after);
+            copied = match + before.size();
+        }
+        out.append(text, copied, n - copied);
+        text.swap(out);
+        return true;
+    }
+    // A replacement is written only once the next occurrence has been found: the trail test of
+    // a candidate looks back at bytes from the previous occurrence on, which must still be the
+    // original ones. Everything written lies before the occurrence found last.
+    char *const data = text.data();
+    std::size_t write = 0, read = 0;
+    while (match != std::string::npos) {
+        const std::size_t following = finder.next(match + before.size());
+        if (write != read) std::memmove(data + write, data + read, match - read);
+        write += match - read;
+        std::memcpy(data + write, after.data(), after.size());
+        write += after.size();
+        read = match + before.size();
+        match = following;
+    }
+    if (write != read) {
+        std::memmove(data + write, data + read, n - read);
+        text.resize(write + (n - read));
+    }
+    return true;
+}
+
+// Whether replacing something by inserted could create an occurrence of pattern that was not
+// there before. A new occurrence has to overlap the inserted bytes (or, when nothing is
+// inserted, span the place where the removed text was).
+bool MayCreate(std::string_view pattern, std::string_view inserted)
+{
+    if (inserted.empty()) return pattern.size() >= 2;
+    const auto p = static_cast<std::ptrdiff_t>(pattern.size());
+    const auto m = static_cast<std::ptrdiff_t>(inserted.size());
+    for (std::ptrdiff_t shift = 1 - p; shift < m; ++shift) {
+        bool fits = true;
+        for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(0, shift); k < std::min(m, shift + p) && fits; ++k)
+            fits = inserted[static_cast<std::size_t>(k)] == pattern[static_cast<std::size_t>(k - shift)];
+        if (fits) return true;
+    }
+    return false;
+}
+
+// Which of the patterns may occur in text: false only when the pattern's first two bytes (its
+// only byte, for a one-byte pattern) occur nowhere. One pass over the text for all patterns.
+std::vector<bool> MayOccur(const std::string &text, const StringList &patterns, std::size_t count)
+{
+    std::vector<bool> result(count, false);
+    std::vector<std::uint64_t> wanted2(1024, 0); // one bit per two-byte value, first byte low
+    std::array<bool, 256> wanted1 {};
+    std::size_t open = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string &p = patterns[i];
+        if (p.empty()) continue;
+        if (p.size() == 1) {
+            open += !wanted1[static_cast<Byte>(p[0])];
+            wanted1[static_cast<Byte>(p[0])] = true;
+        } else {
+            const unsigned w = static_cast<Byte>(p[0]) | static_cast<unsigned>(static_cast<Byte>(p[1])) << 8;
+            open += !((wanted2[w >> 6] >> (w & 63)) & 1);
+            wanted2[w >> 6] |= std::uint64_t { 1 } << (w & 63);
+        }
+    }
+    std::vector<std::uint64_t> found2(1024, 0);
+    std::array<bool, 256> found1 {};
+    const auto *bytes = reinterpret_cast<const Byte *>(text.data());
+    const std::size_t n = text.size();
+    // Each wanted value is taken out once seen, so the rare branch runs at most once per value.
+    for (std::size_t i = 0; i < n && open > 0; ++i) {
+        const unsigned b = bytes[i];
+        if (wanted1[b]) {
+            wanted1[b] = false;
+            found1[b] = true;
+            --open;
+        }
+        if (i + 1 == n) break;
+        const unsigned w = b | static_cast<unsigned>(bytes[i + 1]) << 8;
+        const std::uint64_t bit = std::uint64_t { 1 } << (w & 63);
+        if (wanted2[w >> 6] & bit) {
+            wanted2[w >> 6] &= ~bit;
+            found2[w >> 6] |= bit;
+            --open;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string &p = patterns[i];
+        if (p.empty()) continue;
+        if (p.size() == 1) {
+            result[i] = found1[static_cast<Byte>(p[0])];
+        } else {
+            const unsigned w = static_cast<Byte>(p[0]) | static_cast<unsigned>(static_cast<Byte>(p[1])) << 8;
+            result[i] = (found2[w >> 6] >> (w & 63)) & 1;
+        }
+    }
+    return result;
 }
 
 } // namespace
@@ -116,8 +274,14 @@ bool ApplyPairs(std::string &text, const StringList &before, const StringList &a
 {
     const std::size_t count = std::min(before.size(), after.size());
     if (progress) progress->setMaximum(static_cast<std::int64_t>(count));
+    // A pair whose before text cannot occur is skipped without a pass over the text. What may
+    // occur is known for the input and kept up to date as the pairs change the text.
+    std::vector<bool> mayOccur = MayOccur(text, before, count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (MayReplace(text, before[i])) text = func_token::ReplaceAll(text, before[i], after[i]);
+        if (mayOccur[i] && ReplacePair(text, before[i], after[i])) {
+            for (std::size_t k = i + 1; k < count; ++k)
+                if (!mayOccur[k] && !before[k].empty() && MayCreate(before[k], after[i])) mayOccur[k] = true;
+        }
         if (progress) {
             progress->setPosition(static_cast<std::int64_t>(i + 1));
             if (progress->stopRequested()) {
