@@ -2,6 +2,7 @@
 #include "app/cli_io.h"
 #include "encoding/jconvert.h"
 #include "encoding/url_codec.h"
+#include "extract/extract_stream.h"
 #include "extract/extraction.h"
 #include "extract/html_links.h"
 #include "settings/file_io.h"
@@ -10,8 +11,10 @@
 #include "tables/cnv_table.h"
 #include "text/func_lanzo.h"
 #include "text/func_token.h"
+#include "text/text_stream.h"
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -25,42 +28,66 @@ using func_token::StringList;
 constexpr std::string_view kStatusLabel = "status\xEF\xBC\x9A"; // "status：" in UTF-8
 
 // The input as the source text holds it after loading: CR LF breaks, cut at the first NUL.
-bool LoadSourceText(const std::string &file, std::string &source)
+// An input already in that form is used where it lies (mapped, not copied).
+class SourceText
 {
-    std::string raw;
-    if (!ReadInput(file, raw)) return false;
-    source = func_token::NormalizeLineBreaks(raw);
-    return true;
-}
+public:
+    bool load(const std::string &file)
+    {
+        if (!ReadInput(file, m_input)) return false;
+        const std::string_view raw = m_input.view();
+        if (text_stream::IsSourceForm(raw)) {
+            m_text = raw;
+        } else {
+            m_copy = func_token::NormalizeLineBreaks(raw);
+            m_input.release();
+            m_text = m_copy;
+        }
+        return true;
+    }
+    std::string_view text() const { return m_text; }
+    // The text as a string of its own; the input is given up.
+    std::string take()
+    {
+        std::string text = m_copy.empty() ? std::string(m_text) : std::move(m_copy);
+        release();
+        return text;
+    }
+    void release()
+    {
+        m_input.release();
+        m_copy = std::string();
+        m_text = {};
+    }
+
+private:
+    InputBytes m_input;
+    std::string m_copy;
+    std::string_view m_text;
+};
 
 // The input as the URL list holds it after loading the list file.
 bool LoadList(const std::string &file, StringList &items)
 {
-    std::string raw;
+    InputBytes raw;
     if (!ReadInput(file, raw)) return false;
-    items = func_token::SplitLines(raw);
-    return true;
-}
-
-// True when the text already is as the source text would hold it: no NUL, every CR and LF
-// in a CR LF pair. Spares a copy of a large result in the usual case.
-bool IsNormalized(std::string_view text)
-{
-    if (text.find('\0') != std::string_view::npos) return false;
-    for (std::size_t i = text.find_first_of("\r\n"); i != std::string_view::npos;
-         i = text.find_first_of("\r\n", i + 1)) {
-        if (text[i] == '\n' || i + 1 == text.size() || text[i + 1] != '\n') return false;
-        ++i;
-    }
+    items = func_token::SplitLines(raw.view());
     return true;
 }
 
 // A text command puts its result back into the source text as a whole, which normalizes it.
-int WriteSourceText(const std::string &result, int status)
+int WriteSourceText(std::string_view result, int status)
 {
-    const bool written
-        = IsNormalized(result) ? WriteOutput(result) : WriteOutput(func_token::NormalizeLineBreaks(result));
+    const bool written = text_stream::IsSourceForm(result) ? WriteOutput(result)
+                                                           : WriteOutput(func_token::NormalizeLineBreaks(result));
     return written ? status : 1;
+}
+
+void AppendItem(std::string &out, std::string_view item, bool crlf)
+{
+    out.append(item);
+    if (crlf) out.push_back('\r');
+    out.push_back('\n');
 }
 
 int WriteList(const StringList &items, bool crlf, int status)
@@ -120,8 +147,8 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
     }
     const bool autoExpand = options.expand.value_or(stored.autoExpand);
 
-    std::string source;
-    if (!LoadSourceText(options.file, source)) return 1;
+    SourceText source;
+    if (!source.load(options.file)) return 1;
 
     // A missing table adds no pairs, as in the window; the command line says so.
     for (std::size_t i = 0; i < tableNames.size(); ++i)
@@ -130,10 +157,24 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
         PrintError("no extraction condition is set (give -p, -m or -s, or check some in the settings)");
 
     job::JobProgress progress;
+    if (tableNames.empty() && !autoExpand) {
+        // The URLs go straight from the text into the output, no string per URL.
+        std::string out;
+        bool stopped = false;
+        const bool finished = RunJob(progress, [&] {
+            stopped = !extract_stream::ForEachMatch(source.text(), conditions, &progress,
+                [&](std::string_view url) { AppendItem(out, url, options.crlf); });
+        });
+        if (!finished || stopped) return Stopped();
+        source.release();
+        return WriteOutput(out) ? 0 : 1;
+    }
+
     extraction::ExtractionResult result;
     const bool finished = RunJob(progress,
-        [&] { result = extraction::RunExtraction(source, conditions, tableNames, paths.tableDir, &progress); });
+        [&] { result = extraction::RunExtraction(source.text(), conditions, tableNames, paths.tableDir, &progress); });
     if (!finished || result.stopped) return Stopped();
+    source.release();
 
     int status = 0;
     if (autoExpand) {
@@ -150,21 +191,71 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
 
 int RunLinks(const Options &options)
 {
-    std::string source;
-    if (!LoadSourceText(options.file, source)) return 1;
+    SourceText source;
+    if (!source.load(options.file)) return 1;
     job::JobProgress progress;
-    html_links::LinksResult result;
-    const bool finished = RunJob(progress, [&] { result = html_links::ExtractLinks(source, &progress); });
-    if (!finished || result.stopped) return Stopped();
-    return WriteList(result.links, options.crlf, 0);
+    std::string out;
+    bool stopped = false;
+    const bool finished = RunJob(progress, [&] {
+        stopped = !extract_stream::ForEachLink(
+            source.text(), &progress, [&](std::string_view link) { AppendItem(out, link, options.crlf); });
+    });
+    if (!finished || stopped) return Stopped();
+    source.release();
+    return WriteOutput(out) ? 0 : 1;
 }
+
+namespace
+{
+
+// "expand" streamed: one pass counts the lines the expansion gives, a second writes them as
+// they are made. Returns nullopt when the expansion would be refused (the caller then takes
+// the collecting path, which refuses it with its message).
+std::optional<int> StreamExpand(std::string_view raw, bool crlf)
+{
+    // As ExpandList: empty items before the first non-empty one give no line, nor does a
+    // final empty item; every other item gives its lines.
+    constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::uint64_t total = 0;
+    std::size_t count = 0, first = npos;
+    bool lastEmpty = false;
+    text_stream::ForEachLine(raw, [&](std::string_view item) {
+        total += func_lanzo::ExpandedLineCount(item);
+        if (first == npos && !item.empty()) first = count;
+        lastEmpty = item.empty();
+        ++count;
+    });
+    if (total > func_lanzo::kMaxExpandedLines && total > count) return std::nullopt;
+    if (first == npos) return 0;
+    const std::size_t last = lastEmpty ? count - 1 : count;
+
+    OutputSink out;
+    const std::string_view eol = crlf ? "\r\n" : "\n";
+    const text_stream::Emit emitLine = [&](std::string_view line) {
+        out.append(line);
+        out.append(eol);
+    };
+    std::size_t index = 0;
+    text_stream::ForEachLine(raw, [&](std::string_view item) {
+        if (index >= first && index < last && out.ok()) text_stream::ForEachExpandedLine(item, emitLine);
+        ++index;
+    });
+    return out.flush() ? 0 : 1;
+}
+
+} // namespace
 
 int RunListCommand(const Options &options)
 {
-    StringList items;
-    if (!LoadList(options.file, items)) return 1;
-
     const std::string &command = options.command;
+    InputBytes raw;
+    if (!ReadInput(options.file, raw)) return 1;
+    if (command == "expand") {
+        if (const std::optional<int> status = StreamExpand(raw.view(), options.crlf)) return *status;
+    }
+    StringList items = func_token::SplitLines(raw.view());
+    raw.release();
+
     if (command == "expand") {
         func_lanzo::ExpandListResult expanded = func_lanzo::ExpandList(items);
         if (!expanded.ok) {
@@ -191,14 +282,16 @@ int RunListCommand(const Options &options)
 int RunConvert(const Options &options, const settings::AppPaths &paths)
 {
     const std::string name = jconvert::Utf8ToSjisName(options.operand);
-    std::string source;
-    if (!LoadSourceText(options.file, source)) return 1;
+    SourceText loaded;
+    if (!loaded.load(options.file)) return 1;
     if (!TableExists(paths.tableDir, name)) {
         // The window would write the text back unchanged; a script should hear of the typo.
-        const int status = WriteSourceText(source, 1);
+        const int status = WriteSourceText(loaded.text(), 1);
         PrintError("table " + options.operand + " not found");
         return status;
     }
+    // The pairs change the text in place, so it needs a copy of its own.
+    std::string source = loaded.take();
 
     job::JobProgress progress;
     bool completed = false;
@@ -214,17 +307,73 @@ int RunConvert(const Options &options, const settings::AppPaths &paths)
     return WriteSourceText(source, 0);
 }
 
-int RunTextCommand(const Options &options)
+namespace
 {
-    std::string source;
-    if (!LoadSourceText(options.file, source)) return 1;
 
+// The text commands whose result for a text cut after an LF is the results for the pieces put
+// together (text_stream::PieceEnd tells why). They stream through in pieces.
+enum class Piecewise { Encode, EncodeLines, Decode, DecodeLines, SjisToEuc, EucToSjis, SjisToUtf8, Utf8ToSjis };
+
+std::optional<Piecewise> PiecewiseCommand(const Options &options)
+{
     const std::string &command = options.command;
+    if (command == "encode") return options.lines ? Piecewise::EncodeLines : Piecewise::Encode;
+    if (command == "decode") return options.lines ? Piecewise::DecodeLines : Piecewise::Decode;
+    if (command == "sjis2euc") return Piecewise::SjisToEuc;
+    if (command == "euc2sjis") return Piecewise::EucToSjis;
+    if (command == "sjis2utf8") return Piecewise::SjisToUtf8;
+    if (command == "utf82sjis") return Piecewise::Utf8ToSjis;
+    return std::nullopt;
+}
+
+// The command on one piece; false when it refuses the piece (a malformed escape, input that
+// is not UTF-8): the whole text then takes the whole-text path, which words the failure.
+bool ConvertPiece(Piecewise kind, std::string_view piece, std::string &out)
+{
+    switch (kind) {
+    case Piecewise::Encode:
+        out = url_codec::UrlEncode(piece);
+        return true;
+    case Piecewise::EncodeLines:
+        out = url_codec::EncodeWholeLines(piece).text;
+        return true;
+    case Piecewise::Decode: {
+        url_codec::DecodeResult decoded = url_codec::UrlDecode(piece);
+        out = std::move(decoded.out);
+        return decoded.ok();
+    }
+    case Piecewise::DecodeLines: {
+        url_codec::CommandResult decoded = url_codec::DecodeWholeLines(piece);
+        out = std::move(decoded.text);
+        return decoded.ok;
+    }
+    case Piecewise::SjisToEuc:
+        out = jconvert::SjisToEuc(piece);
+        return true;
+    case Piecewise::EucToSjis:
+        out = jconvert::EucToSjis(piece);
+        return true;
+    case Piecewise::SjisToUtf8:
+        out = jconvert::SjisToUtf8(piece);
+        return true;
+    case Piecewise::Utf8ToSjis:
+        out = jconvert::Utf8ToSjis(piece);
+        return !out.empty() || piece.empty();
+    }
+    return false;
+}
+
+// Pieces of about this size stay in the processor's caches from input to output.
+constexpr std::size_t kPieceSize = 256u << 10;
+
+// The whole-text form of the text commands.
+url_codec::CommandResult RunWholeText(const std::string &command, bool lines, std::string_view source)
+{
     url_codec::CommandResult result;
     if (command == "encode") {
-        result = options.lines ? url_codec::EncodeWholeLines(source) : url_codec::EncodeWhole(source);
+        result = lines ? url_codec::EncodeWholeLines(source) : url_codec::EncodeWhole(source);
     } else if (command == "decode") {
-        result = options.lines ? url_codec::DecodeWholeLines(source) : url_codec::DecodeWhole(source);
+        result = lines ? url_codec::DecodeWholeLines(source) : url_codec::DecodeWhole(source);
     } else if (command == "sjis2euc") {
         result.text = jconvert::SjisToEuc(source);
     } else if (command == "euc2sjis") {
@@ -235,7 +384,7 @@ int RunTextCommand(const Options &options)
         // An empty result from a non-empty input means the decoder refused it; the text stays.
         result.text = jconvert::Utf8ToSjis(source);
         if (result.text.empty() && !source.empty()) {
-            result.text = std::move(source);
+            result.text = std::string(source);
             result.ok = false;
             result.message = "the input is not well-formed UTF-8; the text is left unchanged";
         }
@@ -250,10 +399,63 @@ int RunTextCommand(const Options &options)
     } else if (command == "clean") {
         result.text = func_lanzo::CleanText(source);
     }
-    source = std::string(); // the input is no longer needed; free it before the output copy
+    return result;
+}
+
+int WriteTextResult(const url_codec::CommandResult &result)
+{
     const int status = WriteSourceText(result.text, result.ok ? 0 : 1);
     if (!result.ok) PrintError(result.message);
     return status;
+}
+
+// Input pieces are normalized as loading would, converted, and their results normalized as
+// putting them back would; a command that can refuse its input holds its output back until
+// every piece has been accepted.
+int RunPiecewise(const Options &options, Piecewise kind)
+{
+    InputBytes input;
+    if (!ReadInput(options.file, input)) return 1;
+    const std::string_view raw = input.view();
+    const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines || kind == Piecewise::Utf8ToSjis;
+
+    text_stream::BreakNormalizer loading, storing;
+    std::string loadScratch, converted, storeScratch, held;
+    OutputSink out(4u << 20);
+    const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
+    bool refused = false;
+    for (std::size_t from = 0; from < raw.size() && !loading.ended();) {
+        const std::size_t end = text_stream::PieceEnd(raw, from, kPieceSize);
+        const std::string_view piece = loading.next(raw.substr(from, end - from), loadScratch, end == raw.size());
+        from = end;
+        if (!ConvertPiece(kind, piece, converted)) {
+            refused = true;
+            break;
+        }
+        // After a NUL in the result nothing more is written, but every piece is still checked.
+        if (!storing.ended()) emit(storing.next(converted, storeScratch));
+        if (!mayRefuse && (storing.ended() || !out.ok())) break;
+    }
+    if (refused) {
+        const std::string source = func_token::NormalizeLineBreaks(raw);
+        input.release();
+        return WriteTextResult(RunWholeText(options.command, options.lines, source));
+    }
+    emit(storing.finish());
+    if (mayRefuse) out.append(held);
+    return out.flush() ? 0 : 1;
+}
+
+} // namespace
+
+int RunTextCommand(const Options &options)
+{
+    if (const std::optional<Piecewise> kind = PiecewiseCommand(options)) return RunPiecewise(options, *kind);
+    SourceText source;
+    if (!source.load(options.file)) return 1;
+    url_codec::CommandResult result = RunWholeText(options.command, options.lines, source.text());
+    source.release(); // the input is no longer needed; free it before the output copy
+    return WriteTextResult(result);
 }
 
 int RunLinkPage(const Options &options)

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -72,6 +74,52 @@ bool ReadStdin(std::string &data, int &error)
         used += static_cast<std::size_t>(n);
     }
     data.resize(used);
+    return true;
+}
+
+// A mapped file that shrinks while it is read raises SIGBUS on the missing pages; the
+// program then ends with a message instead of a crash. The message is prepared beforehand:
+// a signal handler may only write it.
+char g_busMessage[512];
+std::size_t g_busMessageLength = 0;
+
+extern "C" void OnBusError(int)
+{
+    const ssize_t written = ::write(STDERR_FILENO, g_busMessage, g_busMessageLength);
+    (void)written;
+    ::_exit(1);
+}
+
+void PrepareBusMessage(const std::string &name)
+{
+    std::string message = "lanzo: " + name + ": the file changed while it was being read\n";
+    if (message.size() > sizeof g_busMessage) message = "lanzo: the input file changed while it was being read\n";
+    std::memcpy(g_busMessage, message.data(), message.size());
+    g_busMessageLength = message.size();
+    struct sigaction action {
+    };
+    action.sa_handler = OnBusError;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
+}
+
+// Files smaller than this are read: a mapping only pays off for large ones.
+constexpr off_t kMapThreshold = 1 << 20;
+
+// Maps the regular file open on fd when it is large enough; false leaves the caller to read.
+bool MapFile(int fd, const std::string &name, void *&map, std::size_t &size)
+{
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < kMapThreshold) return false;
+    // Standard input may have been read from already; the mapping only serves the whole file.
+    if (::lseek(fd, 0, SEEK_CUR) != 0) return false;
+    const auto length = static_cast<std::size_t>(st.st_size);
+    void *p = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (p == MAP_FAILED) return false;
+    PrepareBusMessage(name);
+    map = p;
+    size = length;
     return true;
 }
 
@@ -152,6 +200,72 @@ bool ReadInput(const std::string &file, std::string &data)
     }
     data = std::move(result.data);
     return true;
+}
+
+InputBytes::~InputBytes()
+{
+    release();
+}
+
+void InputBytes::release()
+{
+    if (m_map) ::munmap(m_map, m_mapSize);
+    m_map = nullptr;
+    m_mapSize = 0;
+    m_buffer = std::string();
+    m_view = {};
+}
+
+bool ReadInput(const std::string &file, InputBytes &input)
+{
+    input.release();
+    const bool standardInput = file.empty() || file == "-";
+    if (standardInput) {
+        if (MapFile(STDIN_FILENO, "standard input", input.m_map, input.m_mapSize)) {
+            input.m_view = std::string_view(static_cast<const char *>(input.m_map), input.m_mapSize);
+            return true;
+        }
+    } else {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            const bool mapped = MapFile(fd, file, input.m_map, input.m_mapSize);
+            ::close(fd);
+            if (mapped) {
+                input.m_view = std::string_view(static_cast<const char *>(input.m_map), input.m_mapSize);
+                return true;
+            }
+        }
+        // Small files, and every failure with its own message, take the reading path.
+    }
+    if (!ReadInput(file, input.m_buffer)) return false;
+    input.m_view = input.m_buffer;
+    return true;
+}
+
+OutputSink::OutputSink(std::size_t blockSize)
+    : m_blockSize(blockSize)
+{
+    m_buffer.reserve(blockSize);
+}
+
+void OutputSink::append(std::string_view bytes)
+{
+    if (!m_ok) return;
+    if (m_buffer.size() + bytes.size() > m_blockSize) {
+        flush();
+        if (bytes.size() >= m_blockSize) {
+            if (m_ok) m_ok = WriteOutput(bytes);
+            return;
+        }
+    }
+    m_buffer.append(bytes);
+}
+
+bool OutputSink::flush()
+{
+    if (m_ok && !m_buffer.empty()) m_ok = WriteOutput(m_buffer);
+    m_buffer.clear();
+    return m_ok;
 }
 
 bool WriteOutput(std::string_view bytes)

@@ -18,6 +18,54 @@ void PrintError(std::string_view message);
 // "lanzo: FILE: reason" and returns false.
 bool ReadInput(const std::string &file, std::string &data);
 
+// The raw bytes of an input without a copy where possible: a regular file (or standard input
+// redirected from one) is mapped read-only, anything else is read into a buffer.
+class InputBytes
+{
+public:
+    InputBytes() = default;
+    ~InputBytes();
+    InputBytes(const InputBytes &) = delete;
+    InputBytes &operator=(const InputBytes &) = delete;
+
+    std::string_view view() const { return m_view; }
+    // Gives up the bytes (unmaps them), e.g. once a copy has been taken.
+    void release();
+
+private:
+    friend bool ReadInput(const std::string &file, InputBytes &input);
+    void *m_map = nullptr;
+    std::size_t m_mapSize = 0;
+    std::string m_buffer;
+    std::string_view m_view;
+};
+
+// As ReadInput above, into input.
+bool ReadInput(const std::string &file, InputBytes &input);
+
+// Collects output and writes it to standard output in large blocks; large pieces are written
+// straight from where they are. The first write error is reported once (as WriteOutput does)
+// and everything after it is dropped.
+class OutputSink
+{
+public:
+    explicit OutputSink(std::size_t blockSize = 1u << 20);
+    void append(std::string_view bytes);
+    void append(char c)
+    {
+        if (m_buffer.size() == m_buffer.capacity()) flush();
+        m_buffer.push_back(c);
+    }
+    // Writes what is buffered; false once a write has failed.
+    bool flush();
+    bool ok() const { return m_ok; }
+
+private:
+    std::string m_buffer;
+    std::size_t m_blockSize;
+    bool m_ok = true;
+};
+
 // Writes all bytes to standard output in large blocks. On a write error (a closed pipe, a
 // full disk) prints the reason and returns false.
 bool WriteOutput(std::string_view bytes);
