@@ -229,18 +229,20 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
     if (first == npos) return 0;
     const std::size_t last = lastEmpty ? count - 1 : count;
 
-    OutputSink out;
     const std::string_view eol = crlf ? "\r\n" : "\n";
-    const text_stream::Emit emitLine = [&](std::string_view line) {
-        out.append(line);
-        out.append(eol);
-    };
+    constexpr std::size_t kBlock = 1u << 20;
+    std::string block;
+    block.reserve(kBlock + 4096);
+    bool written = true;
+    const text_stream::Emit write = [&](std::string_view bytes) { written = written && WriteOutput(bytes); };
     std::size_t index = 0;
     text_stream::ForEachLine(raw, [&](std::string_view item) {
-        if (index >= first && index < last && out.ok()) text_stream::ForEachExpandedLine(item, emitLine);
+        if (index >= first && index < last && written)
+            text_stream::AppendExpandedLines(item, eol, block, kBlock, write);
         ++index;
     });
-    return out.flush() ? 0 : 1;
+    if (!block.empty()) write(block);
+    return written ? 0 : 1;
 }
 
 } // namespace

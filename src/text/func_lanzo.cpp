@@ -100,6 +100,8 @@ struct Range {
 // The first [start-end] range of a line, or nullopt when the line is not expanded.
 std::optional<Range> parseRange(std::string_view line, func_token::StringList &scratch)
 {
+    // Most lines hold no '[' byte at all; they need no walk.
+    if (std::memchr(line.data(), '[', line.size()) == nullptr) return std::nullopt;
     // "[" and "]" are searched character by character: 0x5B and 0x5D are also trail bytes.
     std::size_t open = std::string_view::npos;
     std::size_t close = std::string_view::npos;
@@ -134,18 +136,18 @@ std::optional<Range> parseRange(std::string_view line, func_token::StringList &s
 void appendNumber(std::string &out, std::int32_t value, int width)
 {
     char digits[16];
-    int len = 0;
-    std::int64_t v = value;
-    const bool negative = v < 0;
-    if (negative) v = -v;
+    char *const end = digits + sizeof digits;
+    char *p = end;
+    const std::int64_t wide = value;
+    auto v = static_cast<std::uint64_t>(wide < 0 ? -wide : wide);
     do {
-        digits[len++] = static_cast<char>('0' + v % 10);
+        *--p = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v != 0);
-    if (negative) out.push_back('-');
+    const auto len = static_cast<int>(end - p);
+    if (value < 0) out.push_back('-');
     if (width > len) out.append(static_cast<std::size_t>(width - len), '0');
-    while (len > 0)
-        out.push_back(digits[--len]);
+    out.append(p, static_cast<std::size_t>(len));
 }
 
 // Calls emit(line) for every line the range produces, in ascending order.
@@ -626,6 +628,35 @@ void ForEachExpandedLine(std::string_view line, const Emit &emit)
         return;
     }
     func_lanzo::forEachExpandedLine(*range, [&](const std::string &l) { emit(l); });
+}
+
+void AppendExpandedLines(
+    std::string_view line, std::string_view eol, std::string &out, std::size_t flushAt, const Emit &flush)
+{
+    func_token::StringList scratch;
+    const std::optional<func_lanzo::Range> range = func_lanzo::parseRange(line, scratch);
+    if (!range) {
+        out.append(line);
+        out.append(eol);
+    } else {
+        // The lines are written straight into out, without a string of their own.
+        std::int64_t n = range->start;
+        do {
+            out.append(range->left);
+            func_lanzo::appendNumber(out, static_cast<std::int32_t>(n), range->width);
+            out.append(range->right);
+            out.append(eol);
+            if (out.size() >= flushAt) {
+                flush(out);
+                out.clear();
+            }
+            ++n;
+        } while (n <= range->end);
+    }
+    if (out.size() >= flushAt) {
+        flush(out);
+        out.clear();
+    }
 }
 
 } // namespace text_stream

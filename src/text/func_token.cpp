@@ -1,5 +1,6 @@
 #include "text/func_token.h"
 
+#include "extract/byte_scan.h"
 #include "text/text_scan.h"
 #include "text/text_stream.h"
 
@@ -466,14 +467,16 @@ bool IsSourceForm(std::string_view text)
 void ForEachLine(std::string_view text, const Emit &emit)
 {
     text = func_token::upToNul(text);
-    const std::size_t n = text.size();
-    text_scan::NextOfTwo breaks(text, '\r', '\n');
-    std::size_t start = 0;
-    for (std::size_t i = breaks.find(0); i < n; i = breaks.find(start)) {
-        emit(text.substr(start, i - start));
-        start = i + ((text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1);
+    // Lines are short: an inline sixteen-byte search beats a library call per break.
+    const char *const begin = text.data();
+    const char *const end = begin + text.size();
+    const char *start = begin;
+    for (const char *brk = byte_scan::FindEither(start, end, '\r', '\n'); brk != end;
+         brk = byte_scan::FindEither(start, end, '\r', '\n')) {
+        emit(std::string_view(start, static_cast<std::size_t>(brk - start)));
+        start = brk + ((*brk == '\r' && brk + 1 < end && brk[1] == '\n') ? 2 : 1);
     }
-    if (start < n) emit(text.substr(start));
+    if (start < end) emit(std::string_view(start, static_cast<std::size_t>(end - start)));
 }
 
 std::size_t PieceEnd(std::string_view text, std::size_t from, std::size_t size)

@@ -51,5 +51,9 @@ private:
 // Calls emit for every line ExpandSequence(line) would join with CR, in order: one per
 // number of the first [start-end] range, or the line itself when it holds none.
 void ForEachExpandedLine(std::string_view line, const Emit &emit);
+// The same lines, each followed by eol, appended to out; whenever out reaches flushAt bytes
+// it is handed to flush and emptied, so a long range never piles up.
+void AppendExpandedLines(
+    std::string_view line, std::string_view eol, std::string &out, std::size_t flushAt, const Emit &flush);
 
 } // namespace text_stream
