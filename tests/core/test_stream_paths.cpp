@@ -243,6 +243,16 @@ TEST(ForEachExpandedLine, MatchesExpandSequence)
         }
         EXPECT_EQ(Collect([&](const auto &emit) { text_stream::ForEachExpandedLine(line, emit); }), want) << line;
         EXPECT_EQ(func_lanzo::ExpandedLineCount(line), want.size()) << line;
+        // The appending form, flushed in small blocks: the same lines, each with its break.
+        std::string wantText, out = "x", flushed;
+        for (const std::string &l : want)
+            wantText += l + "\r\n";
+        text_stream::AppendExpandedLines(line, "\r\n", out, 5, [&](std::string_view block) {
+            EXPECT_GE(block.size(), 5u);
+            flushed += block;
+        });
+        EXPECT_EQ(flushed + out, "x" + wantText) << line;
+        EXPECT_LT(out.size(), 5u);
     }
 }
 
