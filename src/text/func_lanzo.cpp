@@ -566,7 +566,39 @@ void RemoveDuplicates(StringList &items)
 {
     if (items.size() < 2) return;
     SortForward(items);
-    items.erase(std::unique(items.begin(), items.end()), items.end());
+    // The sort ignores letter case, so equal items may stand apart with a case variant between
+    // them (a, A, a). Within each run of items equal but for case, every repeat of an earlier
+    // item goes; the run keeps its order, so the list stays sorted.
+    std::vector<std::string> keys;
+    keys.reserve(items.size());
+    for (const std::string &item : items)
+        keys.push_back(foldedKey(item));
+    std::size_t kept = 0;
+    std::vector<std::size_t> run;
+    for (std::size_t start = 0; start < items.size();) {
+        std::size_t end = start + 1;
+        while (end < items.size() && keys[end] == keys[start])
+            ++end;
+        if (end - start == 1) {
+            if (kept != start) items[kept] = std::move(items[start]);
+            ++kept;
+        } else {
+            // The first of each group of exact duplicates survives, in run order.
+            run.resize(end - start);
+            std::iota(run.begin(), run.end(), start);
+            std::stable_sort(run.begin(), run.end(), [&](std::size_t a, std::size_t b) { return items[a] < items[b]; });
+            std::vector<bool> keep(end - start, false);
+            for (std::size_t i = 0; i < run.size(); ++i)
+                if (i == 0 || items[run[i]] != items[run[i - 1]]) keep[run[i] - start] = true;
+            for (std::size_t i = start; i < end; ++i) {
+                if (!keep[i - start]) continue;
+                if (kept != i) items[kept] = std::move(items[i]);
+                ++kept;
+            }
+        }
+        start = end;
+    }
+    items.resize(kept);
 }
 
 std::string CopyItemsText(const StringList &items, const std::vector<bool> &selected)

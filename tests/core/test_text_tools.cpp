@@ -122,7 +122,10 @@ INSTANTIATE_TEST_SUITE_P(Table, ListOperationTest,
         ListCase { SortBackward, { "a.GIF", "b.gif", "c.Jpg" }, { "a.GIF", "b.gif", "c.Jpg" } },
         ListCase { RemoveDuplicates, { "b", "a", "b", "a" }, { "a", "b" } },
         ListCase { RemoveDuplicates, { "z" }, { "z" } },
-        ListCase { RemoveDuplicates, { "a", "A", "a" }, { "a", "A", "a" } }, // only neighbours compared
+        // Exact duplicates go even when a case variant sorts between them; case variants stay.
+        ListCase { RemoveDuplicates, { "a", "A", "a" }, { "a", "A" } },
+        ListCase { RemoveDuplicates, { "B", "b", "a", "B", "b", "B" }, { "a", "B", "b" } },
+        ListCase { RemoveDuplicates, { "x" + kA, "X" + kA, "x" + kA, "x" + kDi }, { "x" + kA, "X" + kA, "x" + kDi } },
         ListCase { RemoveDuplicates, { "a", "a", "A" }, { "a", "A" } },
         ListCase { RemoveDuplicates, { "", "b", "" }, { "", "b" } }));
 
