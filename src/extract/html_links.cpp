@@ -185,36 +185,85 @@ namespace extract_stream
 namespace
 {
 
+bool IsSrcAt(std::string_view text, std::size_t i)
+{
+    return i + 3 <= text.size() && (text[i] | 0x20) == 's' && (text[i + 1] | 0x20) == 'r'
+        && (text[i + 2] | 0x20) == 'c';
+}
+
 // A tag as the prepared text holds it: every line break (CR LF, CR or LF) one space, and
 // every " src" that does not begin on a trail byte made " href". A tag holds whole " src"
 // occurrences only ('<' and '>' are not part of one), and the lead bytes before one of its
-// spaces never reach past its '<', so the tag can be prepared by itself.
+// spaces never reach past its '<', so the tag can be prepared by itself. A space is on a trail
+// byte when an odd number of lead-valued bytes stands right before it.
 void prepareTag(std::string_view tag, std::string &out)
 {
     out.clear();
+    std::size_t leads = 0; // lead-valued bytes at the end of out
     for (std::size_t i = 0; i < tag.size(); ++i) {
-        const char c = tag[i];
+        char c = tag[i];
         if (c == '\r' || c == '\n') {
-            out.push_back(' ');
             if (c == '\r' && i + 1 < tag.size() && tag[i + 1] == '\n') ++i;
-        } else {
-            out.push_back(c);
+            c = ' ';
         }
+        if (c == ' ' && leads % 2 == 0 && IsSrcAt(tag, i + 1)) {
+            out.append(" href");
+            i += 3;
+            leads = 0;
+            continue;
+        }
+        out.push_back(c);
+        leads = func_token::IsLeadByte(static_cast<unsigned char>(c)) ? leads + 1 : 0;
     }
-    out = func_token::ReplaceAllIgnoreCase(out, " src", " href");
 }
 
-// Whether the tag can be used as it stands: no line break and no " src" in any letter case.
-bool IsPreparedTag(std::string_view tag)
+// Where the first "href" (any case) of a tag begins, or npos.
+std::size_t FindHref(std::string_view tag)
 {
-    const char *const end = tag.data() + tag.size();
-    if (byte_scan::FindEither(tag.data(), end, '\r', '\n') != end) return false;
-    for (const char *p = tag.data();;) {
-        const char *at = byte_scan::FindSpaceS(p, end);
-        if (at == end) return true;
-        if (end - at >= 4 && (at[2] | 0x20) == 'r' && (at[3] | 0x20) == 'c') return false;
-        p = at + 1;
+    for (std::size_t i = 0; i + 4 <= tag.size(); ++i) {
+        if ((tag[i] | 0x20) == 'h' && (tag[i + 1] | 0x20) == 'r' && (tag[i + 2] | 0x20) == 'e'
+            && (tag[i + 3] | 0x20) == 'f')
+            return i;
     }
+    return std::string_view::npos;
+}
+
+// Whether the tag holds an "href" that does not begin on a trail byte; href is FindHref(tag).
+bool HoldsHref(std::string_view tag, std::size_t href)
+{
+    if (href == std::string_view::npos) return false;
+    // Right after a byte that is no lead byte (or first) it cannot begin on a trail byte.
+    if (href == 0 || !func_token::IsLeadByte(static_cast<unsigned char>(tag[href - 1]))) return true;
+    return func_token::ContainsTextIgnoreCase(tag, "href");
+}
+
+// What one pass over a raw tag tells: whether it holds a line break or a " src" (then it has to
+// be prepared first), and where its first "href" (any case) begins.
+struct TagFacts {
+    bool needsPreparing = false;
+    std::size_t href = std::string_view::npos;
+};
+
+TagFacts ScanTag(std::string_view tag)
+{
+    TagFacts facts;
+    const std::size_t n = tag.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = tag[i];
+        if (c == '\r' || c == '\n') {
+            facts.needsPreparing = true;
+            return facts;
+        }
+        if (i + 3 >= n) continue;
+        if ((c | 0x20) == 'h' && (tag[i + 1] | 0x20) == 'r' && (tag[i + 2] | 0x20) == 'e'
+            && (tag[i + 3] | 0x20) == 'f') {
+            if (facts.href == std::string_view::npos) facts.href = i;
+        } else if (c == ' ' && (tag[i + 1] | 0x20) == 's' && (tag[i + 2] | 0x20) == 'r' && (tag[i + 3] | 0x20) == 'c') {
+            facts.needsPreparing = true;
+            return facts;
+        }
+    }
+    return facts;
 }
 
 } // namespace
@@ -226,11 +275,14 @@ bool ForEachLink(std::string_view text, job::JobProgress *progress, const Emit &
         text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     std::string prepared;
     return html_links::ScanTags(text, progress, [&](std::string_view tag) {
-        if (!IsPreparedTag(tag)) {
+        const TagFacts facts = ScanTag(tag);
+        if (facts.needsPreparing) {
             prepareTag(tag, prepared);
             tag = prepared;
+            if (!HoldsHref(tag, FindHref(tag))) return;
+        } else if (!HoldsHref(tag, facts.href)) {
+            return;
         }
-        if (!html_links::MayHoldHref(tag) || !func_token::ContainsTextIgnoreCase(tag, "href")) return;
         if (const auto link = html_links::pickLinkView(tag)) emit(*link);
     });
 }
