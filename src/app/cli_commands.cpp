@@ -13,9 +13,13 @@
 #include "text/func_token.h"
 #include "text/text_stream.h"
 
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace cli
@@ -411,32 +415,108 @@ int WriteTextResult(const url_codec::CommandResult &result)
     return status;
 }
 
+// A second thread that runs one task at a time for the thread that owns it.
+class Helper
+{
+public:
+    Helper()
+        : m_thread([this] { loop(); })
+    {
+    }
+    ~Helper()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    Helper(const Helper &) = delete;
+    Helper &operator=(const Helper &) = delete;
+
+    void start(std::function<void()> task)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_task = std::move(task);
+        }
+        m_wake.notify_one();
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return !m_task; });
+    }
+
+private:
+    void loop()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_quit || m_task; });
+            if (m_quit) return;
+            lock.unlock();
+            m_task();
+            lock.lock();
+            m_task = nullptr;
+            m_done.notify_one();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_done;
+    std::function<void()> m_task;
+    bool m_quit = false;
+    std::thread m_thread;
+};
+
 // Input pieces are normalized as loading would, converted, and their results normalized as
 // putting them back would; a command that can refuse its input holds its output back until
-// every piece has been accepted.
+// every piece has been accepted. On a machine with a second processor the pieces are
+// converted two at a time, the second one on a helper thread; they are written in order.
 int RunPiecewise(const Options &options, Piecewise kind)
 {
     InputBytes input;
     if (!ReadInput(options.file, input)) return 1;
     const std::string_view raw = input.view();
     const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines || kind == Piecewise::Utf8ToSjis;
+    std::optional<Helper> helper;
+    if (raw.size() > 2 * kPieceSize && std::thread::hardware_concurrency() > 1) helper.emplace();
 
+    struct Slot {
+        std::string loadScratch, converted;
+        std::string_view piece;
+        bool accepted = false;
+    };
+    Slot slots[2];
     text_stream::BreakNormalizer loading, storing;
-    std::string loadScratch, converted, storeScratch, held;
+    std::string storeScratch, held;
     OutputSink out(4u << 20);
     const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
-    bool refused = false;
-    for (std::size_t from = 0; from < raw.size() && !loading.ended();) {
-        const std::size_t end = text_stream::PieceEnd(raw, from, kPieceSize);
-        const std::string_view piece = loading.next(raw.substr(from, end - from), loadScratch, end == raw.size());
-        from = end;
-        if (!ConvertPiece(kind, piece, converted)) {
-            refused = true;
-            break;
+    bool refused = false, done = false;
+    std::size_t from = 0;
+    while (!done && from < raw.size() && !loading.ended()) {
+        std::size_t used = 0;
+        for (; used < (helper ? 2u : 1u) && from < raw.size() && !loading.ended(); ++used) {
+            const std::size_t end = text_stream::PieceEnd(raw, from, kPieceSize);
+            Slot &slot = slots[used];
+            slot.piece = loading.next(raw.substr(from, end - from), slot.loadScratch, end == raw.size());
+            from = end;
         }
-        // After a NUL in the result nothing more is written, but every piece is still checked.
-        if (!storing.ended()) emit(storing.next(converted, storeScratch));
-        if (!mayRefuse && (storing.ended() || !out.ok())) break;
+        const auto convert = [&](Slot &slot) { slot.accepted = ConvertPiece(kind, slot.piece, slot.converted); };
+        if (used == 2) helper->start([&] { convert(slots[1]); });
+        convert(slots[0]);
+        if (used == 2) helper->wait();
+        for (std::size_t k = 0; k < used && !done; ++k) {
+            if (!slots[k].accepted) {
+                refused = done = true;
+                break;
+            }
+            // After a NUL in the result nothing more is written, but every piece is still checked.
+            if (!storing.ended()) emit(storing.next(slots[k].converted, storeScratch));
+            if (!mayRefuse && (storing.ended() || !out.ok())) done = true;
+        }
     }
     if (refused) {
         const std::string source = func_token::NormalizeLineBreaks(raw);
