@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <new>
 #include <string_view>
@@ -173,6 +175,43 @@ bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *
     }
     SyncDirectory(DirectoryPart(target));
     return true;
+}
+
+namespace
+{
+
+// The process id of a name OpenTemporary made (".NAME.tmpPID-N"), or 0.
+pid_t TemporaryOwner(std::string_view name)
+{
+    const std::size_t tmp = name.rfind(".tmp");
+    if (name.size() < 2 || name[0] != '.' || tmp == std::string_view::npos || tmp == 0) return 0;
+    std::string_view rest = name.substr(tmp + 4);
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size() || dash > 9) return 0;
+    const auto digits = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(rest.substr(0, dash)) || !digits(rest.substr(dash + 1))) return 0;
+    return static_cast<pid_t>(std::stol(std::string(rest.substr(0, dash))));
+}
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::string &dir)
+{
+    DIR *d = ::opendir(dir.c_str());
+    if (!d) return 0;
+    int removed = 0;
+    while (const dirent *entry = ::readdir(d)) {
+        const pid_t owner = TemporaryOwner(entry->d_name);
+        // A process that still runs (or that we may not signal) may be writing it right now.
+        if (owner <= 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        const std::string path = JoinPath(dir, entry->d_name);
+        struct stat st = {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    ::closedir(d);
+    return removed;
 }
 
 bool FileExists(const std::string &path)

@@ -24,6 +24,11 @@ ReadResult ReadWholeFile(const std::string &path);
 // Returns true on success; on failure fills error (when given) and leaves any old file intact.
 bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error = nullptr);
 
+// A process killed in the middle of WriteFileAtomic leaves its temporary file ".NAME.tmpPID-N"
+// beside the target (the target itself is intact). Removes those in dir whose process no longer
+// runs; returns how many were removed.
+int RemoveStaleTemporaries(const std::string &dir);
+
 bool FileExists(const std::string &path); // a regular file (or a symlink to one)
 bool DirectoryExists(const std::string &path);
 bool MakeDirectory(const std::string &path); // one level; true when it exists afterwards
