@@ -4,6 +4,7 @@
 #include "app/user_prompts_qt.h"
 #include "extract/frm_ExtHtml.h"
 #include "extract/frm_Extraction.h"
+#include "settings/file_io.h"
 #include "settings/frm_Ctrl.h"
 #include "settings/frm_Set.h"
 #include "tables/frm_Cnv.h"
@@ -44,6 +45,9 @@ QFont LanzoFont()
 
 GuiWindows CreateWindows(const settings::AppPaths &paths, UserPrompts *prompts)
 {
+    // Temporary files of an earlier run that was killed while it saved (the saved files
+    // themselves are intact).
+    file_io::RemoveStaleTemporaries(paths.configDir);
     GuiWindows w;
     w.main = std::make_unique<TfrmMain>(paths, prompts);
     w.ctrl = std::make_unique<TfrmCtrl>(w.main.get());
