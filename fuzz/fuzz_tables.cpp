@@ -28,6 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     tables::ParseCnvTable(table, before2, after2);
     if (before2.size() != 2 * before.size()) std::abort();
 
+    // Pairs whose after holds its before several times multiply the text with every pair (a
+    // table of thirty "a<TAB>aa" lines doubles it thirty times); such tables are skipped here
+    // so the fuzzer measures the reader rather than the memory of the machine.
+    double bound = static_cast<double>(text.size());
+    for (std::size_t i = 0; i < before.size(); ++i)
+        if (!before[i].empty() && after[i].size() > before[i].size())
+            bound *= static_cast<double>(after[i].size()) / static_cast<double>(before[i].size());
+    if (bound > 1e6) return 0;
+
     std::string converted(text);
     job::JobProgress progress;
     if (!tables::ApplyPairs(converted, before, after, &progress)) std::abort();
