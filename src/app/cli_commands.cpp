@@ -249,6 +249,43 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
     return written ? 0 : 1;
 }
 
+// sort, dedup and correct over views of the lines.
+int WriteListViews(const std::vector<std::string_view> &lines, const std::string &command, const Options &options)
+{
+    OutputSink out;
+    const std::string_view eol = options.crlf ? "\r\n" : "\n";
+    const auto put = [&](std::string_view item) {
+        out.append(item);
+        out.append(eol);
+    };
+    if (command == "correct") {
+        const std::string base = options.base.value_or("");
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (base.empty()) {
+                put(lines[i]);
+                continue;
+            }
+            const std::optional<std::string> corrected = func_lanzo::CorrectUrl(base, lines[i]);
+            if (!corrected) {
+                // The items from the failing one on stay as they were; the message is the list
+                // command's own.
+                for (std::size_t k = i; k < lines.size(); ++k)
+                    put(lines[k]);
+                out.flush();
+                PrintError(func_lanzo::CorrectList(base, { std::string(lines[i]) }).message);
+                return 1;
+            }
+            put(*corrected);
+        }
+        return out.flush() ? 0 : 1;
+    }
+    const std::vector<std::size_t> order
+        = command == "dedup" ? text_stream::DedupOrder(lines) : text_stream::SortOrder(lines, options.backward);
+    for (const std::size_t i : order)
+        put(lines[i]);
+    return out.flush() ? 0 : 1;
+}
+
 } // namespace
 
 int RunListCommand(const Options &options)
@@ -258,6 +295,12 @@ int RunListCommand(const Options &options)
     if (!ReadInput(options.file, raw)) return 1;
     if (command == "expand") {
         if (const std::optional<int> status = StreamExpand(raw.view(), options.crlf)) return *status;
+    }
+    if (command == "sort" || command == "dedup" || command == "correct") {
+        // Views of the lines, never copied: the output is written from the input.
+        std::vector<std::string_view> lines;
+        text_stream::ForEachLine(raw.view(), [&](std::string_view line) { lines.push_back(line); });
+        return WriteListViews(lines, command, options);
     }
     StringList items = func_token::SplitLines(raw.view());
     raw.release();

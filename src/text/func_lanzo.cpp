@@ -691,4 +691,103 @@ void AppendExpandedLines(
     }
 }
 
+namespace
+{
+
+// Sort keys as views: the item itself where folding changes nothing (the usual case for
+// URLs), otherwise its folded copy, kept in one block.
+class FoldedKeys
+{
+public:
+    explicit FoldedKeys(const std::vector<std::string_view> &items)
+    {
+        m_keys.reserve(items.size());
+        std::vector<std::pair<std::size_t, std::size_t>> folded; // index, offset in m_arena
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const std::string_view item = items[i];
+            m_keys.push_back(item);
+            if (std::none_of(item.begin(), item.end(), [](char c) { return c >= 'A' && c <= 'Z'; })) continue;
+            const std::string key = func_lanzo::foldedKey(item);
+            if (key == item) continue;
+            folded.emplace_back(i, m_arena.size());
+            m_arena += key;
+        }
+        for (const auto &[index, offset] : folded)
+            m_keys[index] = std::string_view(m_arena).substr(offset, m_keys[index].size());
+    }
+    const std::vector<std::string_view> &keys() const { return m_keys; }
+
+private:
+    std::string m_arena;
+    std::vector<std::string_view> m_keys;
+};
+
+// a < b for the byte strings read from their ends (the reversed keys of SortBackward).
+bool ReversedLess(std::string_view a, std::string_view b)
+{
+    std::size_t i = a.size(), j = b.size();
+    while (i > 0 && j > 0) {
+        const auto x = static_cast<unsigned char>(a[--i]), y = static_cast<unsigned char>(b[--j]);
+        if (x != y) return x < y;
+    }
+    return i == 0 && j > 0;
+}
+
+std::vector<std::size_t> SortedIndices(const std::vector<std::string_view> &keys, bool backward)
+{
+    std::vector<std::size_t> order(keys.size());
+    std::iota(order.begin(), order.end(), std::size_t { 0 });
+    // Stable, as the list sort: items whose keys are equal keep their list order.
+    if (backward)
+        std::stable_sort(
+            order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ReversedLess(keys[a], keys[b]); });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    return order;
+}
+
+} // namespace
+
+std::vector<std::size_t> SortOrder(const std::vector<std::string_view> &items, bool backward)
+{
+    const FoldedKeys keys(items);
+    return SortedIndices(keys.keys(), backward);
+}
+
+std::vector<std::size_t> DedupOrder(const std::vector<std::string_view> &items)
+{
+    std::vector<std::size_t> order(items.size());
+    std::iota(order.begin(), order.end(), std::size_t { 0 });
+    if (items.size() < 2) return order;
+    const FoldedKeys folded(items);
+    const std::vector<std::string_view> &keys = folded.keys();
+    order = SortedIndices(keys, false);
+    // Within each run of items equal but for case, the first of each group of exact duplicates
+    // stays, in run order.
+    std::size_t kept = 0;
+    std::vector<std::size_t> run;
+    std::vector<bool> keep;
+    for (std::size_t start = 0; start < order.size();) {
+        std::size_t end = start + 1;
+        while (end < order.size() && keys[order[end]] == keys[order[start]])
+            ++end;
+        if (end - start == 1) {
+            order[kept++] = order[start];
+        } else {
+            run.resize(end - start);
+            std::iota(run.begin(), run.end(), start);
+            std::stable_sort(run.begin(), run.end(),
+                [&](std::size_t a, std::size_t b) { return items[order[a]] < items[order[b]]; });
+            keep.assign(end - start, false);
+            for (std::size_t i = 0; i < run.size(); ++i)
+                if (i == 0 || items[order[run[i]]] != items[order[run[i - 1]]]) keep[run[i] - start] = true;
+            for (std::size_t i = start; i < end; ++i)
+                if (keep[i - start]) order[kept++] = order[i];
+        }
+        start = end;
+    }
+    order.resize(kept);
+    return order;
+}
+
 } // namespace text_stream

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace text_stream
 {
@@ -55,5 +56,11 @@ void ForEachExpandedLine(std::string_view line, const Emit &emit);
 // it is handed to flush and emptied, so a long range never piles up.
 void AppendExpandedLines(
     std::string_view line, std::string_view eol, std::string &out, std::size_t flushAt, const Emit &flush);
+
+// The orders of the list operations over views of the items, as indices into items, without
+// copying an item: SortForward (with backward, SortBackward), and RemoveDuplicates (the
+// indices of the items it keeps, in the order it keeps them).
+std::vector<std::size_t> SortOrder(const std::vector<std::string_view> &items, bool backward);
+std::vector<std::size_t> DedupOrder(const std::vector<std::string_view> &items);
 
 } // namespace text_stream

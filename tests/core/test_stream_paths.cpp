@@ -309,6 +309,33 @@ TEST(ForEachLink, StopsWhenAsked)
     EXPECT_EQ(links, 0);
 }
 
+// Mixed case, double-byte characters whose trail bytes are capital letters, exact and
+// case-only duplicates, empty items.
+TEST(ListOrders, MatchTheListOperations)
+{
+    const std::vector<std::string> words = { "a", "A", "b", "B", "\x82\x41", "\x82\x61", "/", "" };
+    std::mt19937 rng(8);
+    for (int round = 0; round < 2000; ++round) {
+        StringList items;
+        for (std::size_t n = rng() % (round < 1990 ? 12 : 3000); n > 0; --n)
+            items.push_back(RandomWords(rng, words, 3));
+        const std::vector<std::string_view> views(items.begin(), items.end());
+        const auto pick = [&](const std::vector<std::size_t> &order) {
+            StringList out;
+            for (std::size_t i : order)
+                out.push_back(items[i]);
+            return out;
+        };
+        StringList forward = items, backward = items, unique = items;
+        func_lanzo::SortForward(forward);
+        func_lanzo::SortBackward(backward);
+        func_lanzo::RemoveDuplicates(unique);
+        ASSERT_EQ(pick(text_stream::SortOrder(views, false)), forward);
+        ASSERT_EQ(pick(text_stream::SortOrder(views, true)), backward);
+        ASSERT_EQ(pick(text_stream::DedupOrder(views)), unique);
+    }
+}
+
 // Long tables whose pairs feed each other: an earlier pair creates, removes or joins the text a
 // later pair looks for, which the skipping of pairs that cannot occur has to notice.
 TEST(ApplyPairs, ChainedPairsMatchReplaceAll)
