@@ -60,17 +60,6 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProg
     return true;
 }
 
-// A quick necessary condition for ContainsTextIgnoreCase(tag, "href"); most tags fail it.
-bool MayHoldHref(std::string_view tag)
-{
-    for (std::size_t i = 0; i + 4 <= tag.size(); ++i) {
-        if ((tag[i] | 0x20) == 'h' && (tag[i + 1] | 0x20) == 'r' && (tag[i + 2] | 0x20) == 'e'
-            && (tag[i + 3] | 0x20) == 'f')
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 std::string PrepareHtmlText(std::string_view text)
