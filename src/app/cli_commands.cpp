@@ -13,6 +13,7 @@
 #include "text/func_token.h"
 #include "text/text_stream.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
@@ -212,6 +213,62 @@ int RunLinks(const Options &options)
 namespace
 {
 
+// A second thread that runs one task at a time for the thread that owns it.
+class Helper
+{
+public:
+    Helper()
+        : m_thread([this] { loop(); })
+    {
+    }
+    ~Helper()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    Helper(const Helper &) = delete;
+    Helper &operator=(const Helper &) = delete;
+
+    void start(std::function<void()> task)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_task = std::move(task);
+        }
+        m_wake.notify_one();
+    }
+    void wait()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return !m_task; });
+    }
+
+private:
+    void loop()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_quit || m_task; });
+            if (m_quit) return;
+            lock.unlock();
+            m_task();
+            lock.lock();
+            m_task = nullptr;
+            m_done.notify_one();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake, m_done;
+    std::function<void()> m_task;
+    bool m_quit = false;
+    std::thread m_thread;
+};
+
 // "expand" streamed: one pass counts the lines the expansion gives, a second writes them as
 // they are made. Returns nullopt when the expansion would be refused (the caller then takes
 // the collecting path, which refuses it with its message).
@@ -237,8 +294,20 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
     constexpr std::size_t kBlock = 1u << 20;
     std::string block;
     block.reserve(kBlock + 4096);
-    bool written = true;
-    const text_stream::Emit write = [&](std::string_view bytes) { written = written && WriteOutput(bytes); };
+    std::atomic<bool> written = true;
+    // A full block is written by a helper thread while the next one is made.
+    std::optional<Helper> writer;
+    if (std::thread::hardware_concurrency() > 1) writer.emplace();
+    std::string spare;
+    const text_stream::Emit write = [&](std::string_view bytes) {
+        if (!writer) {
+            written = written && WriteOutput(bytes);
+            return;
+        }
+        writer->wait();
+        spare.assign(bytes);
+        writer->start([&] { written = written && WriteOutput(spare); });
+    };
     std::size_t index = 0;
     text_stream::ForEachLine(raw, [&](std::string_view item) {
         if (index >= first && index < last && written)
@@ -246,6 +315,7 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
         ++index;
     });
     if (!block.empty()) write(block);
+    if (writer) writer->wait();
     return written ? 0 : 1;
 }
 
@@ -457,62 +527,6 @@ int WriteTextResult(const url_codec::CommandResult &result)
     if (!result.ok) PrintError(result.message);
     return status;
 }
-
-// A second thread that runs one task at a time for the thread that owns it.
-class Helper
-{
-public:
-    Helper()
-        : m_thread([this] { loop(); })
-    {
-    }
-    ~Helper()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
-    Helper(const Helper &) = delete;
-    Helper &operator=(const Helper &) = delete;
-
-    void start(std::function<void()> task)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_task = std::move(task);
-        }
-        m_wake.notify_one();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return !m_task; });
-    }
-
-private:
-    void loop()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_quit || m_task; });
-            if (m_quit) return;
-            lock.unlock();
-            m_task();
-            lock.lock();
-            m_task = nullptr;
-            m_done.notify_one();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake, m_done;
-    std::function<void()> m_task;
-    bool m_quit = false;
-    std::thread m_thread;
-};
 
 // Input pieces are normalized as loading would, converted, and their results normalized as
 // putting them back would; a command that can refuse its input holds its output back until
