@@ -251,7 +251,7 @@ note "machine load before: $(uptime | sed 's/.*load average: //')"
 group "extract (3 prefixes, 3 suffixes)" "$page" "rg:2" -- \
     lanzo "$L extract ${extract_args[*]} \"$page\"" \
     rg "rg -o -a \"\$extract_rg\" \"$page\"" \
-    "grep" "env LC_ALL=C grep -oaE \"\$extract_grep\" \"$page\""
+    "grep!" "env LC_ALL=C grep -oaE \"\$extract_grep\" \"$page\""
 links_tools=(lanzo "$L links \"$page\"" rg "rg -o -a -i \"\$links_rg\" \"$page\"")
 if [ $slow = 1 ]; then
     links_tools+=(hxwls! "hxwls \"$page\"")
@@ -262,29 +262,29 @@ group "links (href and src)" "$page" "rg:1,hxwls:20" -- "${links_tools[@]}"
 group "convert (40-pair table)" "$page" "perl-onepass:1" -- \
     lanzo "$L convert table40 \"$page\"" \
     perl-onepass "perl \"$work/convert.pl\" \"$table\" \"$page\"" \
-    sed "env LC_ALL=C sed -f \"$work/convert.sed\" \"$page\""
+    sed! "env LC_ALL=C sed -f \"$work/convert.sed\" \"$page\""
 group "sjis2euc" "$sjis" "iconv:2" -- \
     lanzo "$L sjis2euc \"$sjis\"" \
     iconv "iconv -f CP932 -t EUC-JP-MS \"$sjis\"" \
-    nkf "nkf -e -S \"$sjis\""
+    nkf! "nkf -e -S \"$sjis\""
 group "euc2sjis" "$euc" "iconv:2" -- \
     lanzo "$L euc2sjis \"$euc\"" \
     iconv "iconv -f EUC-JP-MS -t CP932 \"$euc\"" \
-    nkf "nkf -s -E \"$euc\""
+    nkf! "nkf -s -E \"$euc\""
 group "sjis2utf8" "$sjis" "iconv:1" -- \
     lanzo "$L sjis2utf8 \"$sjis\"" \
     iconv "iconv -f CP932 -t UTF-8 \"$sjis\"" \
-    nkf "nkf -w -S \"$sjis\""
+    nkf! "nkf -w -S \"$sjis\""
 group "utf82sjis" "$utf8" "iconv:1" -- \
     lanzo "$L utf82sjis \"$utf8\"" \
     iconv "iconv -f UTF-8 -t CP932 \"$utf8\"" \
-    nkf "nkf -s -W \"$utf8\""
+    nkf! "nkf -s -W \"$utf8\""
 group "encode" "$sjis" "python:20" -- \
     lanzo "$L encode \"$sjis\"" \
-    python "python3 -c \"\$quote\" \"$sjis\""
+    python! "python3 -c \"\$quote\" \"$sjis\""
 group "decode" "$url" "python:20" -- \
     lanzo "$L decode \"$url\"" \
-    python "python3 -c \"\$unquote\" \"$url\""
+    python! "python3 -c \"\$unquote\" \"$url\""
 group "expand (50 MB list)" "$list50" "perl:10" -- \
     lanzo "$L expand \"$list50\"" \
     perl "sh -c 'perl \"$work/expand.pl\" < \"$list50\"'"
