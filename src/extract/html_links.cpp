@@ -260,7 +260,7 @@ TagFacts ScanTag(std::string_view tag)
 bool ForEachLink(std::string_view text, job::JobProgress *progress, const Emit &emit)
 {
     if (progress) progress->setCaption("抽出中");
-    if (const void *nul = std::memchr(text.data(), '\0', text.size()))
+    if (const void *nul = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size()))
         text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     std::string prepared;
     return html_links::ScanTags(text, progress, [&](std::string_view tag) {

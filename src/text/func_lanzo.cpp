@@ -101,7 +101,7 @@ struct Range {
 std::optional<Range> parseRange(std::string_view line, func_token::StringList &scratch)
 {
     // Most lines hold no '[' byte at all; they need no walk.
-    if (std::memchr(line.data(), '[', line.size()) == nullptr) return std::nullopt;
+    if (line.empty() || std::memchr(line.data(), '[', line.size()) == nullptr) return std::nullopt;
     // "[" and "]" are searched character by character: 0x5B and 0x5D are also trail bytes.
     std::size_t open = std::string_view::npos;
     std::size_t close = std::string_view::npos;

@@ -395,6 +395,7 @@ void appendNormalized(std::string &out, std::string_view text)
 
 std::string_view upToNul(std::string_view text)
 {
+    if (text.empty()) return text; // an empty view may have no storage at all
     if (const void *nul = std::memchr(text.data(), 0, text.size()))
         return text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     return text;
