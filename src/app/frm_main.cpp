@@ -15,7 +15,9 @@
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <algorithm>
 #include <climits>
@@ -53,6 +55,27 @@ int clampToInt(long value)
 QString documentText(const QTextDocument *doc)
 {
     return doc->toRawText();
+}
+
+// Length in characters of the longest line of an editor text ('\n' between lines).
+qsizetype longestLine(const QString &text)
+{
+    qsizetype longest = 0, start = 0;
+    for (;;) {
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        longest = std::max(longest, (end < 0 ? text.size() : end) - start);
+        if (end < 0) return longest;
+        start = end + 1;
+    }
+}
+
+// The same for the editor's document; stops at the first line longer than TfrmMain::kLongLineChars.
+int longestLine(const QTextDocument *doc)
+{
+    int longest = 0;
+    for (QTextBlock block = doc->begin(); block.isValid() && longest <= TfrmMain::kLongLineChars; block = block.next())
+        longest = std::max(longest, block.length() - 1);
+    return longest;
 }
 
 } // namespace
@@ -106,6 +129,10 @@ void TfrmMain::buildLayout()
     Memo1 = new QPlainTextEdit(Splitter1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Used only while a huge line makes the editor wrap. Breaking at word boundaries would
+    // search the rest of a line without spaces for every row it lays out, which turns typing in
+    // a megabyte of letters into a minute per keystroke.
+    Memo1->setWordWrapMode(QTextOption::WrapAnywhere);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setTabChangesFocus(true);
@@ -191,6 +218,7 @@ std::string TfrmMain::sourceText() const
     if (m_bytesStale) {
         m_sourceBytes = EditorTextToBytes(documentText(Memo1->document()));
         m_bytesStale = false;
+        ++m_sourceEncodeCount;
     }
     return m_sourceBytes;
 }
@@ -199,6 +227,8 @@ void TfrmMain::setSourceText(std::string_view bytes, bool setModified)
 {
     std::string normalized = func_token::NormalizeLineBreaks(bytes);
     const QString text = BytesToEditorText(normalized);
+    // Switched before the text goes in, so the new text is laid out once.
+    setLongLineWrap(longestLine(text) > kLongLineChars);
     m_settingText = true;
     Memo1->setPlainText(text);
     m_settingText = false;
@@ -237,12 +267,53 @@ void TfrmMain::setModified(bool modified)
     m_modified = modified;
 }
 
-void TfrmMain::onDocumentChanged(int /*from*/, int removed, int added)
+void TfrmMain::onDocumentChanged(int from, int removed, int added)
 {
     if (m_settingText || (removed == 0 && added == 0)) return;
     m_bytesStale = true;
     m_modified = true;
     if (!m_inUndo) m_lastEditWasUndo = false;
+    followLongLines(from, removed, added);
+}
+
+// Only the lines an edit touched are looked at, so typing costs nothing extra. The whole text is
+// searched again only when the edit may have shortened, split or removed a long line.
+void TfrmMain::followLongLines(int from, int removed, int added)
+{
+    const QTextDocument *doc = Memo1->document();
+    QTextBlock block = doc->findBlock(from);
+    QTextBlock last = doc->findBlock(from + added);
+    if (!last.isValid()) last = doc->lastBlock();
+    int longest = 0;
+    qint64 touched = 0;
+    for (; block.isValid(); block = block.next()) {
+        longest = std::max(longest, block.length() - 1);
+        touched += block.length();
+        if (block == last) break;
+    }
+    if (longest > kLongLineChars)
+        m_wrapWanted = true;
+    else if (m_wrapWanted && touched + removed > kLongLineChars)
+        m_wrapWanted = longestLine(doc) > kLongLineChars;
+    else
+        return;
+    // The editor cannot lay itself out again in the middle of an edit: switch once it is over.
+    if (m_wrapQueued || m_wrapWanted == (Memo1->lineWrapMode() != QPlainTextEdit::NoWrap)) return;
+    m_wrapQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_wrapQueued = false;
+            setLongLineWrap(m_wrapWanted);
+        },
+        Qt::QueuedConnection);
+}
+
+void TfrmMain::setLongLineWrap(bool wrap)
+{
+    m_wrapWanted = wrap;
+    const auto mode = wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap;
+    if (Memo1->lineWrapMode() != mode) Memo1->setLineWrapMode(mode);
 }
 
 bool TfrmMain::canUndoSource() const
@@ -305,9 +376,29 @@ void TfrmMain::setUrlListItems(func_token::StringList items)
     m_listModel->setItems(std::move(items));
 }
 
-void TfrmMain::appendUrlListItems(const func_token::StringList &items)
+void TfrmMain::appendUrlListItems(func_token::StringList items)
 {
-    m_listModel->append(items);
+    // A big append resets the model, which forgets the view's state. The rows already there keep
+    // their numbers, so their selection, the focused row and the scroll position are put back.
+    // Rows, not model indexes: the reset invalidates every index.
+    QItemSelectionModel *selection = UrlList->selectionModel();
+    std::vector<std::pair<int, int>> selected;
+    for (const QItemSelectionRange &range : selection->selection())
+        selected.emplace_back(range.top(), range.bottom());
+    const int current = selection->currentIndex().row();
+    const QModelIndex top = UrlList->indexAt(QPoint(0, 0));
+    const int topRow = top.isValid() ? top.row() : -1;
+    const int horizontal = UrlList->horizontalScrollBar()->value();
+
+    if (!m_listModel->append(std::move(items))) return;
+
+    QItemSelection restored;
+    for (const auto &[first, last] : selected)
+        restored.select(m_listModel->index(first), m_listModel->index(last));
+    if (!restored.isEmpty()) selection->select(restored, QItemSelectionModel::Select);
+    if (current >= 0) selection->setCurrentIndex(m_listModel->index(current), QItemSelectionModel::NoUpdate);
+    if (topRow > 0) UrlList->scrollTo(m_listModel->index(topRow), QAbstractItemView::PositionAtTop);
+    UrlList->horizontalScrollBar()->setValue(horizontal);
 }
 
 void TfrmMain::addUrlListSelection(const std::vector<std::size_t> &indices)

@@ -61,7 +61,8 @@ public:
     // ---- URL list (byte strings) ----
     func_token::StringList urlListItems() const;
     void setUrlListItems(func_token::StringList items); // selection cleared
-    void appendUrlListItems(const func_token::StringList &items);
+    // Appended at the end; the selection, the focused row and the scroll position stay.
+    void appendUrlListItems(func_token::StringList items);
     void addUrlListSelection(const std::vector<std::size_t> &indices); // no scroll, no focus change
     int urlListWidth() const;
     void setUrlListWidth(int width);
@@ -72,6 +73,15 @@ public:
     bool urlListShown() const; // tick of "ＵＲＬリスト"
     void setUrlListShown(bool shown);
     bool stayOnTop() const; // tick of "常に手前に表示"
+
+    // Lines are shown unwrapped, except while the text holds a line longer than this many
+    // characters (about 100 KB): then the editor wraps at its width. An unwrapped line is laid out
+    // whole for every keystroke on it: about 0.1 s at 100,000 characters and over a second at a
+    // million; wrapped, the same lines cost a third to a half of that.
+    static constexpr int kLongLineChars = 100000;
+    // How often the whole editor text has been re-encoded into bytes (a test hook: an unedited
+    // text is never re-encoded).
+    int sourceEncodeCount() const { return m_sourceEncodeCount; }
 
     // Whether the editor's undo command would do something (one level: after an undo, the
     // next undo takes it back).
@@ -185,6 +195,8 @@ private:
     void FormCreate();
     void updateTitle();
     void onDocumentChanged(int from, int removed, int added);
+    void followLongLines(int from, int removed, int added);
+    void setLongLineWrap(bool wrap);
     void onSplitterMoved();
     void applyListWidth();
     void runShortcut(QAction *item, void (TfrmMain::*rule)());
@@ -228,6 +240,9 @@ private:
     // from the editor only after the document changed.
     mutable std::string m_sourceBytes;
     mutable bool m_bytesStale = false;
+    mutable int m_sourceEncodeCount = 0;
+    bool m_wrapWanted = false; // the text holds a line longer than kLongLineChars
+    bool m_wrapQueued = false;
     bool m_settingText = false;
     bool m_modified = false;
     bool m_inUndo = false;

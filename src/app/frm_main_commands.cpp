@@ -185,10 +185,10 @@ void TfrmMain::mnuClearBothClick()
 void TfrmMain::extractFrom(std::string input)
 {
     if (!m_extraction || !m_set) return;
-    const extraction::ExtractionResult result
+    extraction::ExtractionResult result
         = m_extraction->run(std::move(input), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
     if (result.stopped) return;
-    appendUrlListItems(result.urls);
+    appendUrlListItems(std::move(result.urls));
     // The expansion runs also when nothing was kept: it covers the whole list.
     if (m_set->autoExpand()) mnuSequenceClick();
 }
@@ -206,8 +206,8 @@ void TfrmMain::N8Click()
 void TfrmMain::extractLinksFrom(std::string input)
 {
     if (!m_extHtml) return;
-    const html_links::LinksResult result = m_extHtml->run(std::move(input));
-    if (!result.stopped) appendUrlListItems(result.links);
+    html_links::LinksResult result = m_extHtml->run(std::move(input));
+    if (!result.stopped) appendUrlListItems(std::move(result.links));
 }
 
 void TfrmMain::HTML1Click()

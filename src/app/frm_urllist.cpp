@@ -2,6 +2,8 @@
 
 #include "encoding/editor_text_qt.h"
 
+#include <iterator>
+
 UrlListModel::UrlListModel(QObject *parent)
     : QAbstractListModel(parent)
 {
@@ -15,6 +17,7 @@ int UrlListModel::rowCount(const QModelIndex &parent) const
 QVariant UrlListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_items.size()) return {};
+    ++m_dataRequests;
     if (role == Qt::DisplayRole) return LineToQString(m_items[static_cast<std::size_t>(index.row())]);
     return {};
 }
@@ -36,13 +39,27 @@ void UrlListModel::rewriteItems(func_token::StringList items)
     if (!m_items.empty()) emit dataChanged(index(0), index(static_cast<int>(m_items.size()) - 1), { Qt::DisplayRole });
 }
 
-void UrlListModel::append(const func_token::StringList &items)
+bool UrlListModel::append(func_token::StringList items)
 {
-    if (items.empty()) return;
+    if (items.empty()) return false;
+    const auto moveIn = [&] {
+        if (m_items.empty()) {
+            m_items = std::move(items);
+            return;
+        }
+        m_items.insert(m_items.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+    };
+    if (items.size() > kInsertRows) {
+        beginResetModel();
+        moveIn();
+        endResetModel();
+        return true;
+    }
     const int first = static_cast<int>(m_items.size());
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(items.size()) - 1);
-    m_items.insert(m_items.end(), items.begin(), items.end());
+    moveIn();
     endInsertRows();
+    return false;
 }
 
 void UrlListModel::removeRowList(const std::vector<int> &rows)

@@ -24,10 +24,19 @@ public:
     // Rewrites the items in place when the count stays the same, so the selection and the
     // focused row survive; otherwise as setItems.
     void rewriteItems(func_token::StringList items);
-    void append(const func_token::StringList &items);
+    // Appends at the end. Up to kInsertRows items are announced as inserted rows; more reset the
+    // model in one batch, which the view lays out once instead of updating row by row.
+    // Returns true when the model was reset.
+    bool append(func_token::StringList items);
+    static constexpr std::size_t kInsertRows = 1000;
     // Removes the given rows (ascending, no duplicates).
     void removeRowList(const std::vector<int> &rows);
 
+    // How many times the view has asked for an item's data (a test hook: the view must only
+    // ever ask for the rows it shows).
+    std::size_t dataRequests() const { return m_dataRequests; }
+
 private:
     func_token::StringList m_items;
+    mutable std::size_t m_dataRequests = 0;
 };
