@@ -1,0 +1,479 @@
+// The window with big buffers: a big append fills the list in one batch and keeps the view's
+// state, the list only ever reads the rows it shows, the editor wraps only while a huge line
+// exists, and an unedited source text is never re-encoded from the editor.
+//
+// measureBigPage prints real timings for the page named by LANZO_MEASURE_PAGE, with the
+// settings and tables of LANZO_MEASURE_HOME (scripts/measure_window.sh); without them it is
+// skipped. Timings are printed, never asserted.
+#include "app/frm_main.h"
+#include "app/frm_urllist.h"
+#include "extract/frm_ExtHtml.h"
+#include "extract/frm_Extraction.h"
+#include "settings/file_io.h"
+#include "settings/frm_Set.h"
+#include "support/session.h"
+#include "tables/frm_Cnv.h"
+
+#include <QElapsedTimer>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTimer>
+#include <QtTest>
+#include <algorithm>
+#include <cstdio>
+
+namespace
+{
+
+UrlListModel *listModel(const Session &s)
+{
+    return qobject_cast<UrlListModel *>(s.list()->model());
+}
+
+func_token::StringList numbered(const char *prefix, int count)
+{
+    func_token::StringList items;
+    items.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i)
+        items.push_back(prefix + std::to_string(i));
+    return items;
+}
+
+// A text of lines with the given lengths in characters, of "a" or of あ (two bytes each).
+std::string linesOf(const QList<int> &lengths, std::string_view unit = "a")
+{
+    std::string text;
+    for (int i = 0; i < lengths.size(); ++i) {
+        if (i > 0) text += "\r\n";
+        for (int n = 0; n < lengths[i]; ++n)
+            text += unit;
+    }
+    return text;
+}
+
+bool wraps(const Session &s)
+{
+    return s.memo()->lineWrapMode() != QPlainTextEdit::NoWrap;
+}
+
+// Puts the caret at a character of a line (0-based).
+void caretAt(const Session &s, int line, int column)
+{
+    QTextCursor cursor(s.memo()->document()->findBlockByNumber(line));
+    cursor.setPosition(cursor.position() + column);
+    s.memo()->setTextCursor(cursor);
+}
+
+} // namespace
+
+class TstScale : public QObject
+{
+    Q_OBJECT
+private slots:
+    void appendKeepsTheView_data();
+    void appendKeepsTheView();
+    void listReadsOnlyTheRowsItShows();
+    void wrapFollowsLongLines_data();
+    void wrapFollowsLongLines();
+    void unEditedTextIsNotReencoded_data();
+    void unEditedTextIsNotReencoded();
+    void measureBigPage();
+};
+
+void TstScale::appendKeepsTheView_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("appended");
+    QTest::addColumn<int>("topRow"); // the row scrolled to the top before the append
+    QTest::addColumn<bool>("reset");
+    const int limit = int(UrlListModel::kInsertRows);
+    QTest::newRow("a few items: inserted rows") << 10 << 3 << 0 << false;
+    QTest::newRow("as many as the limit: inserted rows") << 10 << limit << 0 << false;
+    QTest::newRow("a big batch: one reset") << 10 << 50000 << 0 << true;
+    QTest::newRow("a big batch into an empty list") << 0 << 50000 << 0 << true;
+    QTest::newRow("a big batch behind a scrolled list") << 5000 << 50000 << 3000 << true;
+}
+
+void TstScale::appendKeepsTheView()
+{
+    QFETCH(int, before);
+    QFETCH(int, appended);
+    QFETCH(int, topRow);
+    QFETCH(bool, reset);
+    TempHome home;
+    Session s(home);
+    UrlListModel *model = listModel(s);
+    s.main()->setUrlListItems(numbered("old", before));
+    const std::vector<int> selected = before >= 4 ? std::vector<int> { 1, 3 } : std::vector<int> {};
+    for (int row : selected)
+        s.main()->addUrlListSelection({ std::size_t(row) });
+    if (!selected.empty()) s.list()->selectionModel()->setCurrentIndex(model->index(3), QItemSelectionModel::NoUpdate);
+    if (topRow > 0) s.list()->scrollTo(model->index(topRow), QAbstractItemView::PositionAtTop);
+
+    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(model, &QAbstractItemModel::rowsInserted);
+    s.main()->appendUrlListItems(numbered("new", appended));
+
+    QCOMPARE(resets.count(), reset ? 1 : 0);
+    QCOMPARE(inserts.count(), reset ? 0 : 1);
+    QCOMPARE(model->size(), std::size_t(before + appended));
+    QCOMPARE(model->item(std::size_t(before)), std::string("new0"));
+    QCOMPARE(model->item(model->size() - 1), "new" + std::to_string(appended - 1));
+    QCOMPARE(s.main()->selectedUrlListRows(), selected);
+    QCOMPARE(s.list()->currentIndex().row(), selected.empty() ? -1 : 3);
+    if (topRow > 0) QCOMPARE(s.list()->indexAt(QPoint(1, 1)).row(), topRow);
+}
+
+void TstScale::listReadsOnlyTheRowsItShows()
+{
+    // A view that measured its items one by one would read all of them on every reset.
+    TempHome home;
+    Session s(home);
+    const std::size_t first = listModel(s)->dataRequests();
+    s.main()->setUrlListItems(numbered("http://example.jp/", 100000));
+    s.list()->repaint();
+    s.main()->appendUrlListItems(numbered("http://example.jp/more/", 100000));
+    s.list()->scrollToBottom();
+    s.list()->repaint();
+    const std::size_t requests = listModel(s)->dataRequests() - first;
+    QVERIFY2(requests < 5000, qPrintable(QString::number(requests)));
+}
+
+// Edits of the wrapping test.
+enum Edit { NoEdit, TypeAtEndOfLine0, PasteLongLine, SplitLine0, SplitLine0ThenUndo, DeleteLine1, TypeInLine1 };
+
+void TstScale::wrapFollowsLongLines_data()
+{
+    QTest::addColumn<QList<int>>("lines");
+    QTest::addColumn<bool>("doubleByte");
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<bool>("wrap");
+    const int limit = TfrmMain::kLongLineChars;
+    QTest::newRow("short lines") << QList<int> { 10, 5000, 0 } << false << int(NoEdit) << false;
+    QTest::newRow("a line at the limit") << QList<int> { limit } << false << int(NoEdit) << false;
+    QTest::newRow("a line over the limit") << QList<int> { 3, limit + 1, 3 } << false << int(NoEdit) << true;
+    // The limit counts characters: these are 2 * limit - 2 bytes.
+    QTest::newRow("double-byte characters at the limit") << QList<int> { limit - 1 } << true << int(NoEdit) << false;
+    QTest::newRow("typing makes a line long") << QList<int> { limit, 3 } << false << int(TypeAtEndOfLine0) << true;
+    QTest::newRow("pasting a long line") << QList<int> { 3 } << false << int(PasteLongLine) << true;
+    QTest::newRow("splitting the long line") << QList<int> { limit + 100 } << false << int(SplitLine0) << false;
+    QTest::newRow("undoing the split") << QList<int> { limit + 100 } << false << int(SplitLine0ThenUndo) << true;
+    QTest::newRow("deleting the long line") << QList<int> { 3, limit + 1, 3 } << false << int(DeleteLine1) << false;
+    QTest::newRow("another long line remains")
+        << QList<int> { limit + 100, 3, limit + 1 } << false << int(SplitLine0) << true;
+    QTest::newRow("typing on a short line") << QList<int> { limit + 1, 3 } << false << int(TypeInLine1) << true;
+}
+
+void TstScale::wrapFollowsLongLines()
+{
+    QFETCH(QList<int>, lines);
+    QFETCH(bool, doubleByte);
+    QFETCH(int, edit);
+    QFETCH(bool, wrap);
+    TempHome home;
+    Session s(home);
+    const std::string text = linesOf(lines, doubleByte ? sjis::A : "a");
+    s.main()->setSourceText(text, false);
+    const bool wrappedAtStart = wraps(s);
+    QPlainTextEdit *memo = s.memo();
+    switch (Edit(edit)) {
+    case NoEdit:
+        break;
+    case TypeAtEndOfLine0:
+        caretAt(s, 0, lines[0]);
+        QTest::keyClick(memo, Qt::Key_B);
+        break;
+    case PasteLongLine:
+        memo->textCursor().insertText(QString(TfrmMain::kLongLineChars + 1, QLatin1Char('p')));
+        break;
+    case SplitLine0:
+    case SplitLine0ThenUndo:
+        caretAt(s, 0, lines[0] / 2);
+        QTest::keyClick(memo, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        if (edit == SplitLine0ThenUndo) s.main()->mnuUndoClick();
+        break;
+    case DeleteLine1: {
+        QTextCursor cursor(memo->document()->findBlockByNumber(1));
+        cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        break;
+    }
+    case TypeInLine1:
+        caretAt(s, 1, 1);
+        QTest::keyClick(memo, Qt::Key_B);
+        break;
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(wraps(s), wrap);
+    if (edit == NoEdit) {
+        QCOMPARE(wrappedAtStart, wrap);
+        QCOMPARE(s.main()->sourceText(), text);
+    }
+    // Short text put in as a whole unwraps again.
+    s.main()->setSourceText("short\r\ntext", false);
+    QCoreApplication::processEvents();
+    QVERIFY(!wraps(s));
+}
+
+// Commands that read the whole source text without changing it in the editor.
+enum Command { Extract, ExtractLinks, TableOnWholeText, SourceToList, SaveAs, Navigate };
+
+void TstScale::unEditedTextIsNotReencoded_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<bool>("edited");
+    for (bool edited : { false, true }) {
+        const char *state = edited ? "edited: " : "unedited: ";
+        QTest::addRow("%sextract", state) << int(Extract) << edited;
+        QTest::addRow("%sextract links", state) << int(ExtractLinks) << edited;
+        QTest::addRow("%stable on the whole text", state) << int(TableOnWholeText) << edited;
+        QTest::addRow("%ssource to list", state) << int(SourceToList) << edited;
+        QTest::addRow("%ssave as", state) << int(SaveAs) << edited;
+    }
+    QTest::newRow("unedited: caret keys and selection") << int(Navigate) << false;
+}
+
+void TstScale::unEditedTextIsNotReencoded()
+{
+    QFETCH(int, command);
+    QFETCH(bool, edited);
+    TempHome home;
+    file_io::MakeDirectory(home.paths().tableDir);
+    writeBytes(home.paths().tableDir + "/sp.tbl", "SP\t \r\n");
+    Session s(home);
+    func_save::SetDialogState settings;
+    settings.prefix.items = { "http://" };
+    settings.prefix.checked = { true };
+    s.windows().set->applyState(settings);
+
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "<a href=\"http://example.jp/" + std::to_string(i) + "\">\x93\xfa\x96\x7b</a>SP\r\n";
+    s.main()->setSourceText(text, false);
+    if (edited) {
+        // The edit must reach every command: the URL typed at the start is extracted.
+        s.memo()->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(s.memo(), "http://typed/ ");
+        text = "http://typed/ " + text;
+    }
+    const int before = s.main()->sourceEncodeCount();
+    const QString saved = QString::fromStdString(home.path("saved.txt"));
+    switch (Command(command)) {
+    case Extract:
+        s.main()->N7Click();
+        QCOMPARE(s.main()->urlListItems().size(), std::size_t(20000 + edited));
+        QCOMPARE(s.main()->urlListItems().front(), std::string(edited ? "http://typed/" : "http://example.jp/0"));
+        break;
+    case ExtractLinks:
+        s.main()->HTML1Click();
+        QCOMPARE(s.main()->urlListItems().size(), std::size_t(20000));
+        break;
+    case TableOnWholeText:
+        s.main()->cvpMenuClick("sp");
+        QVERIFY(s.main()->sourceText().find("SP") == std::string::npos);
+        break;
+    case SourceToList:
+        s.main()->mnuSourceToListClick();
+        QCOMPARE(s.main()->urlListItems().front(), func_token::SplitLines(text).front());
+        break;
+    case SaveAs:
+        s.prompts.saveFiles.push_back(saved);
+        s.main()->mnuSaveAsClick();
+        QCOMPARE(readBytes(saved.toStdString()), text);
+        break;
+    case Navigate:
+        QTest::keyClick(s.memo(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(s.memo(), Qt::Key_Up, Qt::ShiftModifier);
+        QVERIFY(s.main()->hasSourceSelection());
+        QCOMPARE(s.main()->sourceText(), text);
+        break;
+    }
+    // An edited text is read back once, then the bytes serve again until the next edit.
+    QCOMPARE(s.main()->sourceEncodeCount() - before, edited ? 1 : 0);
+    s.main()->sourceText();
+    QCOMPARE(s.main()->sourceEncodeCount() - before, edited ? 1 : 0);
+}
+
+// ---- Timings ---------------------------------------------------------------------------------
+
+namespace
+{
+
+void report(const char *what, qint64 ms)
+{
+    std::printf("%-58s %7lld ms\n", what, static_cast<long long>(ms));
+    std::fflush(stdout);
+}
+
+// Runs command while a job dialog is up and presses its stop button once the job has run for
+// about 100 ms. Returns the milliseconds from the press until the job had ended and until the
+// command had returned ({-1, -1} when the job ended before).
+std::pair<qint64, qint64> stopLatency(JobDialog *dialog, const std::function<void()> &command)
+{
+    QElapsedTimer sinceStop;
+    qint64 ended = -1;
+    QTimer press;
+    press.setInterval(100);
+    QObject::connect(&press, &QTimer::timeout, dialog, [&] {
+        if (!dialog->isRunning() || sinceStop.isValid()) return;
+        sinceStop.start();
+        QTest::mouseClick(dialog->stopButton(), Qt::LeftButton);
+    });
+    const auto finished = QObject::connect(dialog, &JobDialog::jobFinished, dialog, [&] {
+        if (sinceStop.isValid()) ended = sinceStop.elapsed();
+    });
+    press.start();
+    command();
+    QObject::disconnect(finished);
+    return { ended, sinceStop.isValid() ? sinceStop.elapsed() : -1 };
+}
+
+void reportStops(const char *what, JobDialog *dialog, const std::function<void()> &command)
+{
+    std::vector<qint64> ended, returned;
+    for (int i = 0; i < 5; ++i) {
+        const auto [e, r] = stopLatency(dialog, command);
+        if (r < 0) continue;
+        ended.push_back(e);
+        returned.push_back(r);
+    }
+    if (returned.empty()) {
+        std::printf("%-58s the job always ended before the stop\n", what);
+        return;
+    }
+    std::sort(ended.begin(), ended.end());
+    std::sort(returned.begin(), returned.end());
+    std::printf("%-58s %7lld ms (max %lld of %zu stops; the job itself ended after %lld, max %lld)\n", what,
+        static_cast<long long>(returned[returned.size() / 2]), static_cast<long long>(returned.back()), returned.size(),
+        static_cast<long long>(ended[ended.size() / 2]), static_cast<long long>(ended.back()));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+void TstScale::measureBigPage()
+{
+    const QByteArray page = qgetenv("LANZO_MEASURE_PAGE");
+    const QByteArray homeDir = qgetenv("LANZO_MEASURE_HOME");
+    if (page.isEmpty() || homeDir.isEmpty())
+        QSKIP("LANZO_MEASURE_PAGE and LANZO_MEASURE_HOME name the page and the settings to time with");
+    FakePrompts prompts;
+    GuiWindows w = CreateWindows(settings::PathsForHome(homeDir.toStdString()), &prompts);
+    TfrmMain *main = w.main.get();
+    auto *memo = main->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"));
+    auto *list = main->findChild<QListView *>(QStringLiteral("UrlList"));
+    main->resize(760, 520);
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+    main->setUrlListItems({});
+    QElapsedTimer t;
+
+    prompts.openFiles.push_back(QString::fromLocal8Bit(page));
+    t.start();
+    main->mnuOpenClick();
+    report("open: file read, editor filled", t.elapsed());
+    main->repaint();
+    report("open: window painted (usable)", t.elapsed());
+    t.start();
+    QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
+    memo->viewport()->repaint();
+    report("editor: Ctrl+End and paint", t.elapsed());
+
+    t.start();
+    main->N7Click();
+    report("extract from the whole text (unedited)", t.elapsed());
+    main->repaint();
+    report("  with the list painted", t.elapsed());
+    std::printf("  %zu URLs in the list, %d re-encodes of the source text\n", main->urlListItems().size(),
+        main->sourceEncodeCount());
+
+    t.start();
+    list->scrollToBottom();
+    list->repaint();
+    report("list: scroll to the end and paint", t.elapsed());
+    t.start();
+    main->lstSelectAllClick();
+    list->repaint();
+    report("list: select all", t.elapsed());
+    t.start();
+    main->lstInvertClick();
+    list->repaint();
+    report("list: invert the selection", t.elapsed());
+    const func_token::StringList items = main->urlListItems();
+    main->addUrlListSelection({ 1, 2, 3, 500, 501 });
+    t.start();
+    main->appendUrlListItems(items);
+    list->repaint();
+    report("list: append the same again behind a selection", t.elapsed());
+    t.start();
+    main->lstDeleteClick();
+    list->repaint();
+    report("list: delete 5 scattered rows", t.elapsed());
+    t.start();
+    main->lstRemoveDuplicatesClick();
+    list->repaint();
+    report("list: remove duplicates", t.elapsed());
+    std::printf("  %zu URLs in the list\n", main->urlListItems().size());
+
+    const std::size_t count = main->urlListItems().size();
+    t.start();
+    main->HTML1Click();
+    main->repaint();
+    report("extract links from the whole text (unedited)", t.elapsed());
+    std::printf("  %zu links appended\n", main->urlListItems().size() - count);
+    main->setUrlListItems({});
+
+    // A run that ends before the stop appends its result: the list is emptied after each.
+    reportStops("stop: extraction", w.extraction, [&] {
+        main->N7Click();
+        main->setUrlListItems({});
+    });
+    reportStops("stop: link extraction", w.extHtml, [&] {
+        main->HTML1Click();
+        main->setUrlListItems({});
+    });
+    if (!main->tableNames().empty())
+        reportStops(
+            "stop: conversion table on the whole text", w.cnv, [&] { main->cvpMenuClick(main->tableNames().front()); });
+
+    t.start();
+    QTest::keyClick(memo, Qt::Key_X);
+    memo->viewport()->repaint();
+    report("editor: type one character and paint", t.elapsed());
+    t.start();
+    (void)main->sourceText();
+    report("edited text read back as bytes", t.elapsed());
+
+    // One long line, typed into as the window shows it (wrapped) and forced unwrapped.
+    const std::string tag = "<a href=\"http://www.example.jp/p/414002.zip\">\x83\x65\x83\x4c\x83\x58\x83\x67</a> ";
+    for (const int kb : { 200, 1000 }) {
+        for (const bool letters : { true, false }) {
+            std::string line;
+            while (line.size() < std::size_t(kb) * 1000)
+                line += letters ? std::string(64, 'a') : tag;
+            for (const bool wrap : { true, false }) {
+                t.start();
+                main->setSourceText(line, false);
+                if (!wrap) memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+                memo->viewport()->repaint();
+                const qint64 openMs = t.elapsed();
+                QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
+                t.start();
+                QTest::keyClick(memo, Qt::Key_X);
+                memo->viewport()->repaint();
+                std::printf("one %4d KB line of %-7s %-9s: set and paint %5lld ms, one keystroke %5lld ms\n", kb,
+                    letters ? "letters" : "tags", wrap ? "wrapped" : "unwrapped", static_cast<long long>(openMs),
+                    static_cast<long long>(t.elapsed()));
+                std::fflush(stdout);
+            }
+        }
+    }
+}
+
+QTEST_MAIN(TstScale)
+#include "tst_scale.moc"
