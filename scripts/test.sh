@@ -14,6 +14,9 @@ jobs="$(nproc)"
 "$root/scripts/build.sh" -DLANZO_PACKAGING_TESTS=ON
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+# Big inputs through the command line, with time and peak memory per command.
+LANZO_BIG_MB="${LANZO_BIG_MB:-256}" "$root/tests/reliability/big_inputs.sh" "$root/build/lanzo"
+
 LANZO_BUILD_DIR=build-asan LANZO_BUILD_TYPE=Debug "$root/scripts/build.sh" -DLANZO_SANITIZE=ON -DLANZO_GUI=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
