@@ -166,12 +166,12 @@ run_once() { # outfile command...
 
 median() { sort -n | awk '{ a[NR] = $1 } END { if (NR) print a[int((NR + 1) / 2)] }'; }
 
-# group NAME INPUT TARGET-SPEC -- tool1 "cmd..." tool2 "cmd..." ...: the first tool is lanzo.
-# TARGET-SPEC: "peer:factor[,peer:factor]" (lanzo at least factor times as fast as peer), or "-".
+# group NAME INPUT TARGETS -- tool1 "cmd..." tool2 "cmd..." ...: the first tool is lanzo.
+# TARGETS: "peer:factor[,peer:factor]" (lanzo at least factor times as fast as peer), or "-".
 # A peer named with a trailing "!" runs once only (the slow ones).
 rows=()
 group() {
-    local name="$1" input="$2" spec="$3"
+    local name="$1" input="$2" targets="$3"
     shift 4
     local -a tools cmds
     while [ $# -gt 0 ]; do
@@ -214,8 +214,8 @@ group() {
     local lanzo_secs="${secs[lanzo]:-}"
     [ -n "$lanzo_secs" ] || return
     local verdicts="" all=yes entry peer factor
-    if [ "$spec" != "-" ]; then
-        IFS=',' read -r -a entries <<<"$spec"
+    if [ "$targets" != "-" ]; then
+        IFS=',' read -r -a entries <<<"$targets"
         for entry in "${entries[@]}"; do
             peer="${entry%%:*}" factor="${entry#*:}"
             local ps="${secs[$peer]:-}"
