@@ -352,9 +352,10 @@ void TstJobs::tableConversion()
 void TstJobs::tableConversionStopKeepsInput()
 {
     QTemporaryDir dir;
+    // Pairs whose text occurs, so none can be skipped: each is a full pass over the input.
     QByteArray table;
     for (int i = 0; i < 100000; ++i)
-        table += "k" + QByteArray::number(i) + "\tv\r\n";
+        table += "a\ta\r\n";
     writeFile(dir.filePath("many.tbl"), table);
     const std::string input(2'000'000, 'a');
 
