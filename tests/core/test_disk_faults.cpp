@@ -91,8 +91,12 @@ TEST_P(FailingDisk, KeepsTheOldFileAndNamesTheReason)
     if (!fs.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << fs.why();
     const std::string path = fs / "edit.txt";
     const std::string oldData(c.oldSize, 'o');
-    if (c.oldSize > 0) ASSERT_TRUE(file_io::WriteFileAtomic(path, oldData));
-    if (c.readOnly) ASSERT_TRUE(fs.makeReadOnly());
+    if (c.oldSize > 0) {
+        ASSERT_TRUE(file_io::WriteFileAtomic(path, oldData));
+    }
+    if (c.readOnly) {
+        ASSERT_TRUE(fs.makeReadOnly());
+    }
 
     file_io::IoError error;
     EXPECT_FALSE(file_io::WriteFileAtomic(path, std::string(c.newSize, 'n'), &error));

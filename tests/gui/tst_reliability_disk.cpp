@@ -130,7 +130,6 @@ void TstReliabilityDisk::exitOnReadOnlyDisk()
     TempHome home;
     SmallDisk disk(home, "size=1m");
     MOUNT_OR_SKIP(disk);
-    const settings::AppPaths &p = home.paths();
     Session s(home);
     s.main()->setSourceText("text", true);
     QVERIFY(disk.makeReadOnly());
