@@ -1,8 +1,11 @@
 #pragma once
 // A fresh folder under the system's temporary directory, removed with everything in it.
+#include <algorithm>
 #include <cstdlib>
+#include <dirent.h>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testsettings
 {
@@ -30,5 +33,20 @@ public:
 private:
     std::string m_path;
 };
+
+// The names in a folder, sorted, without "." and "..".
+inline std::vector<std::string> Entries(const std::string &dir)
+{
+    std::vector<std::string> names;
+    if (DIR *d = ::opendir(dir.c_str())) {
+        while (const dirent *e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 } // namespace testsettings

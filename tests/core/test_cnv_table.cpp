@@ -1,5 +1,7 @@
 #include "tables/cnv_table.h"
 
+#include "table_dir_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,22 +34,7 @@ Pairs Parse(std::string_view bytes)
 
 const std::string kChikanSjis = "\x92\x75\x8a\xb7"; // 置換
 
-class TableFiles : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/lanzo-tables-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    void write(const std::string &utf8Name, const std::string &bytes)
-    {
-        std::ofstream(m_dir + "/" + utf8Name, std::ios::binary) << bytes;
-    }
-    std::string m_dir;
-};
+using TableFiles = TableDirFixture;
 
 } // namespace
 

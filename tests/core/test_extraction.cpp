@@ -1,6 +1,8 @@
 #include "extract/byte_scan.h"
 #include "extract/extraction.h"
 
+#include "table_dir_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -187,22 +189,7 @@ TEST(ExtractionTokens, MatchesReferenceOnRandomInput)
 namespace
 {
 
-class TableDir : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/lanzo-extract-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(m_dir); }
-    void write(const std::string &utf8Name, const std::string &bytes)
-    {
-        std::ofstream(m_dir + "/" + utf8Name, std::ios::binary) << bytes;
-    }
-    std::string m_dir;
-};
+using TableDir = TableDirFixture;
 
 const std::string kChikanSjis = "\x92\x75\x8a\xb7"; // 置換
 

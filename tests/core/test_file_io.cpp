@@ -16,21 +16,8 @@
 namespace
 {
 
+using testsettings::Entries;
 using testsettings::TempDir;
-
-std::vector<std::string> Entries(const std::string &dir)
-{
-    std::vector<std::string> names;
-    if (DIR *d = ::opendir(dir.c_str())) {
-        while (const dirent *e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string Read(const std::string &path)
 {
