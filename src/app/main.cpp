@@ -1,81 +1,81 @@
-// Program entry: global options, then either a command or the workbench window.
+// The command line: global options, then a command, or the window. The window lives in a
+// program of its own, so a command never loads the window libraries (they would cost each
+// command about 12 ms of start-up).
 #include "app/cli.h"
+#include "app/cli_start.h"
 #include "settings/app_paths.h"
+#include "settings/file_io.h"
 #include "settings/http_client.h"
 
-#ifdef LANZO_WITH_GUI
-#include "app/gui_startup_qt.h"
-#endif
-
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
 {
 
-bool LooksLikePath(const std::string &arg)
+#ifdef LANZO_WINDOW_FROM_BINDIR
+// Replaces this process with the window program; returns only when none could be started.
+int StartWindow(const char *argv0, const std::string &home, const std::vector<std::string> &rest)
 {
-    struct stat st {
-    };
-    return arg.find('/') != std::string::npos || ::stat(arg.c_str(), &st) == 0;
+    const std::vector<std::string> args = cli::WindowArguments(argv0, home, rest);
+    std::vector<char *> argv;
+    for (const std::string &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    std::string tried;
+    int reason = ENOENT;
+    for (const std::string &program :
+        cli::WindowProgramCandidates(file_io::ExecutableDir(), LANZO_WINDOW_FROM_BINDIR)) {
+        std::fflush(nullptr);
+        ::execv(program.c_str(), argv.data());
+        if (errno != ENOENT || tried.empty()) reason = errno;
+        tried += (tried.empty() ? "" : ", ") + program;
+    }
+    std::fprintf(stderr, "lanzo: cannot start the window program (%s): %s\n", tried.c_str(), std::strerror(reason));
+    return 2;
 }
+#endif
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    http::GlobalInit();
-
-    std::string home;
-    std::vector<std::string> rest;
-    bool help = false, version = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (rest.empty() && arg == "--home") {
-            if (i + 1 >= argc) {
-                std::fputs("lanzo: --home needs a folder\n", stderr);
-                return 2;
-            }
-            home = argv[++i];
-        } else if (rest.empty() && arg.rfind("--home=", 0) == 0) {
-            home = arg.substr(7);
-        } else if (rest.empty() && (arg == "--help" || arg == "-h")) {
-            help = true;
-        } else if (rest.empty() && (arg == "--version" || arg == "-V")) {
-            version = true;
-        } else {
-            rest.push_back(arg);
-        }
+    const cli::StartOptions start = cli::ParseStartOptions(argc, argv);
+    if (!start.error.empty()) {
+        std::fprintf(stderr, "lanzo: %s\n", start.error.c_str());
+        return 2;
     }
-    if (help) {
+    if (start.help) {
         std::fputs(cli::HelpText().c_str(), stdout);
         return 0;
     }
-    if (version) {
+    if (start.version) {
         std::printf("lanzo %s\n", LANZO_VERSION);
         return 0;
     }
 
-    const settings::AppPaths paths = settings::ResolveAppPaths(home);
+    const settings::AppPaths paths = settings::ResolveAppPaths(start.home);
     settings::SeedDefaults(paths);
 
-    if (!rest.empty() && rest[0].rfind("-", 0) != 0 && cli::IsCommand(rest[0])) return cli::Run(rest, paths);
+    const std::vector<std::string> &rest = start.rest;
+    if (!rest.empty() && rest[0].rfind("-", 0) != 0 && cli::IsCommand(rest[0])) {
+        http::GlobalInit();
+        return cli::Run(rest, paths);
+    }
     // Anything else that is not an option names files to open in the window (the desktop's
     // "open with" hands them over this way); a bare word that is no file is a mistyped command.
-    std::vector<std::string> files;
-    for (const std::string &arg : rest) {
-        if (arg.rfind("-", 0) == 0) continue;
-        if (!LooksLikePath(arg)) {
-            std::fprintf(stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", arg.c_str());
-            return 2;
-        }
-        files.push_back(arg);
+    const cli::WindowFiles files = cli::WindowFilesOf(rest);
+    if (!files.badWord.empty()) {
+        std::fprintf(stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", files.badWord.c_str());
+        return 2;
     }
-#ifdef LANZO_WITH_GUI
-    return RunGui(argc, argv, paths, files);
+#ifdef LANZO_WINDOW_FROM_BINDIR
+    return StartWindow(argv[0], paths.home, rest);
 #else
     std::fputs("lanzo: built without windows; see lanzo --help for the commands\n", stderr);
     return 2;

@@ -71,13 +71,20 @@ packaged_files() {
 }
 check "package holds exactly the expected files" same_text "$(lanzo_expected_files "$build")" "$(packaged_files)"
 check "everything belongs to root" same_text "" "$(awk '$2 != "root/root"' <<<"$listing")"
-check "the program is 0755" grep -qE '^-rwxr-xr-x .* \./usr/bin/lanzo$' <<<"$listing"
+programs=(./usr/bin/lanzo)
+lanzo_gui "$build" && programs+=(./usr/libexec/lanzo/lanzo-window)
+for program in "${programs[@]}"; do
+    check "${program#./usr/} is 0755" grep -qE "^-rwxr-xr-x .* ${program//./\\.}\$" <<<"$listing"
+done
 check "other files are 0644" same_text "" \
-    "$(awk '$1 !~ /^d/ && $6 != "./usr/bin/lanzo" && $1 != "-rw-r--r--"' <<<"$listing")"
+    "$(awk -v programs="${programs[*]}" 'BEGIN { split(programs, p, " "); for (i in p) is_program[p[i]] = 1 }
+        $1 !~ /^d/ && !($6 in is_program) && $1 != "-rw-r--r--"' <<<"$listing")"
 check "folders are 0755" same_text "" "$(awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"' <<<"$listing")"
 if command -v readelf >/dev/null; then
-    stripped() { ! readelf -S "$work/root/usr/bin/lanzo" | grep -E '\.debug_|\.symtab'; }
-    check "the program is stripped" stripped
+    stripped() { ! readelf -S "$work/root/${1#./}" | grep -E '\.debug_|\.symtab'; }
+    for program in "${programs[@]}"; do
+        check "${program#./usr/} is stripped" stripped "$program"
+    done
 fi
 
 # --- install, run, remove ----------------------------------------------------------------------

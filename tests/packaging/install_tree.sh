@@ -32,6 +32,12 @@ check "installs no config folder" same_text "" "$(find "$dest" -name config)"
 check "program is executable" test -x "$usr/bin/lanzo"
 
 lanzo="$usr/bin/lanzo"
+# Commands start without the window libraries; the window is a program of its own.
+no_window_libraries() { ! ldd "$lanzo" | grep -E 'libQt6'; }
+command -v ldd >/dev/null && check "the command line loads no window library" no_window_libraries
+if lanzo_gui "$build"; then
+    check "window program is executable" test -x "$usr/libexec/lanzo/lanzo-window"
+fi
 version="$("$lanzo" --version | sed -n 's/^lanzo \([^ ]*\)$/\1/p')"
 check "program reports its version" test -n "$version"
 

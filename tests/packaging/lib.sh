@@ -64,6 +64,7 @@ lanzo_expected_files() {
         echo "bin/lanzo"
         echo "share/man/man1/lanzo.1.gz"
         if lanzo_gui "$1"; then
+            echo "libexec/lanzo/lanzo-window"
             echo "share/applications/$LANZO_APP_ID.desktop"
             echo "share/metainfo/$LANZO_APP_ID.metainfo.xml"
             echo "share/icons/hicolor/scalable/apps/$LANZO_APP_ID.svg"
