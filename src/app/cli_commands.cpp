@@ -467,17 +467,16 @@ bool ConvertPiece(Piecewise kind, std::string_view piece, std::string &out)
         return decoded.ok;
     }
     case Piecewise::SjisToEuc:
-        out = jconvert::SjisToEuc(piece);
+        jconvert::SjisToEuc(piece, out);
         return true;
     case Piecewise::EucToSjis:
-        out = jconvert::EucToSjis(piece);
+        jconvert::EucToSjis(piece, out);
         return true;
     case Piecewise::SjisToUtf8:
         out = jconvert::SjisToUtf8(piece);
         return true;
     case Piecewise::Utf8ToSjis:
-        out = jconvert::Utf8ToSjis(piece);
-        return !out.empty() || piece.empty();
+        return jconvert::Utf8ToSjis(piece, out);
     }
     return false;
 }
@@ -530,14 +529,18 @@ int WriteTextResult(const url_codec::CommandResult &result)
 
 // Input pieces are normalized as loading would, converted, and their results normalized as
 // putting them back would; a command that can refuse its input holds its output back until
-// every piece has been accepted. On a machine with a second processor the pieces are
-// converted two at a time, the second one on a helper thread; they are written in order.
+// every piece has been accepted, unless a check of the whole input up front has told already.
+// On a machine with a second processor the pieces are converted two at a time, the second
+// one on a helper thread; they are written in order.
 int RunPiecewise(const Options &options, Piecewise kind)
 {
     InputBytes input;
     if (!ReadInput(options.file, input)) return 1;
     const std::string_view raw = input.view();
-    const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines || kind == Piecewise::Utf8ToSjis;
+    const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines;
+    // UTF-8 is checked whole first (loading ends the text at a NUL, and the line breaks that
+    // loading changes cannot make or break a character), so its output can go as it is made.
+    bool refused = kind == Piecewise::Utf8ToSjis && !jconvert::IsWellFormedUtf8(raw.substr(0, raw.find('\0')));
     std::optional<Helper> helper;
     if (raw.size() > 2 * kPieceSize && std::thread::hardware_concurrency() > 1) helper.emplace();
 
@@ -551,7 +554,7 @@ int RunPiecewise(const Options &options, Piecewise kind)
     std::string storeScratch, held;
     OutputSink out(4u << 20);
     const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
-    bool refused = false, done = false;
+    bool done = refused;
     std::size_t from = 0;
     while (!done && from < raw.size() && !loading.ended()) {
         std::size_t used = 0;

@@ -6,6 +6,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace jconvert
 {
 
@@ -52,11 +56,11 @@ constexpr char kUnmappable = '?';
 constexpr std::size_t kBlock = 8192;
 
 template <typename OutChar, std::size_t MaxOutPerUnit, typename InChar, typename Step>
-std::basic_string<OutChar> convertBlocks(std::basic_string_view<InChar> in, Step step)
+void convertBlocksInto(std::basic_string_view<InChar> in, std::basic_string<OutChar> &out, Step step)
 {
-    std::basic_string<OutChar> out;
+    out.clear();
     out.reserve(in.size() * MaxOutPerUnit + 8);
-    OutChar buf[(kBlock + 4) * MaxOutPerUnit + 16];
+    OutChar buf[(kBlock + 64) * MaxOutPerUnit + 64];
     const InChar *p = in.data();
     const InChar *const end = p + in.size();
     while (p < end) {
@@ -65,6 +69,13 @@ std::basic_string<OutChar> convertBlocks(std::basic_string_view<InChar> in, Step
         p = step(p, blockEnd, end, o);
         out.append(buf, std::size_t(o - buf));
     }
+}
+
+template <typename OutChar, std::size_t MaxOutPerUnit, typename InChar, typename Step>
+std::basic_string<OutChar> convertBlocks(std::basic_string_view<InChar> in, Step step)
+{
+    std::basic_string<OutChar> out;
+    convertBlocksInto<OutChar, MaxOutPerUnit>(in, out, step);
     return out;
 }
 
@@ -182,44 +193,248 @@ inline char16_t decodeCp932(const Byte *&p, unsigned next, const char16_t *pairs
     return u;
 }
 
+// Sixteen bytes at a time (SSE2, part of every x86-64 processor). A byte's role depends on
+// the bytes before it (a lead byte makes the next byte its trail, whatever that byte is), so
+// the roles of a block are worked out from a mask of its lead-class bytes: in a run of them
+// the first, third, ... byte leads and the byte after each leader is a trail, and a run always
+// starts on a character boundary because the byte before it is a single-byte character or a
+// trail. A block holding a character whose output is longer or shorter than its input (a
+// half-width kana in, a single shift out) is left to the character loop.
+#if defined(__SSE2__)
+constexpr bool kVector = true;
+
+inline __m128i splat(int b)
+{
+    return _mm_set1_epi8(char(b));
+}
+
+// Bytes v with v <= c (unsigned), as 0xFF.
+inline __m128i atMost(__m128i v, int c)
+{
+    return _mm_cmpeq_epi8(_mm_min_epu8(v, splat(c)), v);
+}
+
+// Bytes v with lo <= v <= hi (unsigned), as 0xFF.
+inline __m128i inRange(__m128i v, int lo, int hi)
+{
+    return atMost(_mm_sub_epi8(v, splat(lo)), hi - lo);
+}
+
+inline unsigned bitsOf(__m128i v)
+{
+    return unsigned(_mm_movemask_epi8(v));
+}
+
+// Bit i of m as byte i (0x00 or 0xFF).
+inline __m128i bytesOfBits(unsigned m)
+{
+    const __m128i sel = _mm_set1_epi64x(std::int64_t(0x8040201008040201ull));
+    const __m128i v = _mm_set_epi64x(
+        std::int64_t(0x0101010101010101ull * ((m >> 8) & 0xFF)), std::int64_t(0x0101010101010101ull * (m & 0xFF)));
+    return _mm_cmpeq_epi8(_mm_and_si128(v, sel), sel);
+}
+
+inline __m128i select(__m128i mask, __m128i yes, __m128i no)
+{
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// The trail bytes of a block: lead is its mask of lead-class bytes, carry says that its first
+// byte is the trail of the block before. Bit i is set when an odd number of lead-class bytes
+// that start characters ends just before i (the run-parity trick of vector JSON parsers).
+inline unsigned trailBits(unsigned lead, unsigned carry)
+{
+    lead &= ~carry;
+    const unsigned follows = (lead << 1 | carry) & 0xFFFF;
+    constexpr unsigned even = 0x5555;
+    const unsigned oddStarts = lead & ~even & ~follows;
+    return (even ^ ((oddStarts + lead) << 1)) & follows & 0xFFFF;
+}
+
+// SJIS -> EUC-JP for a block where every byte keeps its place: x the block, y the bytes one
+// further on. Returns false (writing nothing) when a half-width kana starts in it.
+inline bool sjisToEuc16(const Byte *p, char *o, unsigned &carry)
+{
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
+    const unsigned nonAscii = bitsOf(x);
+    if (nonAscii == 0 && carry == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
+        return true;
+    }
+    const unsigned half = bitsOf(inRange(x, 0xA1, 0xDF));
+    const unsigned trail = trailBits(nonAscii & ~half, carry);
+    if (half & ~trail) return false;
+    const unsigned lead = nonAscii & ~trail;
+    // The lead: ((s1 < 0xA0 ? s1 - 0x70 : s1 - 0xB0) * 2, minus one when s2 < 0x9F) | 0x80.
+    const __m128i highLead = _mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xA0)), x);
+    __m128i j1 = _mm_sub_epi8(_mm_sub_epi8(x, splat(0x70)), _mm_and_si128(highLead, splat(0x40)));
+    j1 = _mm_add_epi8(_mm_add_epi8(j1, j1), atMost(y, 0x9E)); // 0xFF adds -1
+    // The trail: s2 < 0x9F ? (s2 > 0x7F ? s2 - 0x20 : s2 - 0x1F) : s2 - 0x7E, | 0x80.
+    const __m128i low = atMost(x, 0x9E);
+    const __m128i lowSub = _mm_sub_epi8(splat(0x1F), _mm_cmplt_epi8(x, _mm_setzero_si128())); // +1 when >= 0x80
+    const __m128i j2 = _mm_sub_epi8(x, select(low, lowSub, splat(0x7E)));
+    const __m128i out = select(bytesOfBits(trail), j2, select(bytesOfBits(lead), j1, x));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(o),
+        _mm_or_si128(out, select(bytesOfBits(lead | trail), splat(0x80), _mm_setzero_si128())));
+    carry = lead >> 15 & 1;
+    return true;
+}
+
+// EUC-JP -> SJIS for a block where every byte keeps its place: before is the byte before p
+// (0 at the start). Returns false (writing nothing) when a single shift starts in it.
+inline bool eucToSjis16(const Byte *p, unsigned before, char *o, unsigned &carry)
+{
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const unsigned nonAscii = bitsOf(x);
+    if (nonAscii == 0 && carry == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
+        return true;
+    }
+    const unsigned leadClass = bitsOf(inRange(x, 0x81, 0xFE));
+    const unsigned trail = trailBits(leadClass, carry);
+    const unsigned lead = leadClass & ~trail;
+    if (bitsOf(_mm_cmpeq_epi8(x, splat(0x8E))) & lead) return false;
+    const __m128i w = _mm_or_si128(_mm_slli_si128(x, 1), _mm_cvtsi32_si128(int(before)));
+    const __m128i seven = splat(0x7F);
+    // The lead: ((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0).
+    const __m128i j1 = _mm_and_si128(x, seven);
+    const __m128i s1 = _mm_add_epi8(
+        _mm_avg_epu8(j1, _mm_setzero_si128()), _mm_sub_epi8(splat(0xB0), _mm_and_si128(atMost(j1, 0x5E), splat(0x40))));
+    // The trail, from its lead w: j1 even ? j2 + 0x7E : j2 + (j2 <= 0x5F ? 0x1F : 0x20).
+    const __m128i j2 = _mm_and_si128(x, seven);
+    const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(w, splat(1)), splat(1));
+    const __m128i oddAdd = _mm_add_epi8(splat(0x20), atMost(j2, 0x5F));
+    const __m128i s2 = _mm_add_epi8(j2, select(odd, oddAdd, splat(0x7E)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(o), select(bytesOfBits(trail), s2, select(bytesOfBits(lead), s1, x)));
+    carry = lead >> 15 & 1;
+    return true;
+}
+
+// True when the block of UTF-8 at p has every byte 0x80-0xBF right after a lead byte
+// 0xC0-0xFF or two after a lead byte 0xE0-0xFF, and every byte such a lead asks for is one.
+// Such text is well-formed by the decoder's rules, and its characters start at the bytes
+// outside 0x80-0xBF. need carries the demands of the block before (bit 0: its first byte,
+// bit 1: its second) and receives those of this block on the next one.
+inline bool utf8Block16(const Byte *p, unsigned &need)
+{
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const unsigned nonAscii = bitsOf(x);
+    if (nonAscii == 0) return need == 0;
+    const unsigned cont = bitsOf(inRange(x, 0x80, 0xBF));
+    const unsigned lead2 = nonAscii & ~cont;
+    const unsigned lead3 = bitsOf(_mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xE0)), x));
+    const unsigned wanted = lead2 << 1 | lead3 << 2 | need;
+    need = wanted >> 16;
+    return (wanted & 0xFFFF) == cont;
+}
+#else
+constexpr bool kVector = false;
+#endif
+
 } // namespace
 
 std::string EucToSjis(std::string_view in)
 {
-    return convertBlocks<char, 1>(bytesOf(in), [](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
-        const Byte *const stop = std::min(blockEnd, end - 1);
-        while (p < stop) {
-            if (copyAscii8(p, end, o)) continue;
-            const unsigned b = p[0], next = p[1], cls = kEucClass[b];
-            const unsigned word = cls == kPair ? jisToSjisWord(b & 0x7F, next & 0x7F) : cls == kSingleShift ? next : b;
-            store16(o, word);
-            o += cls == kPair ? 2 : 1;
-            p += cls == kCopy ? 1 : 2;
-        }
-        if (p == end - 1) {
-            // The byte after the last one reads as 0x00; a final single shift gives nothing.
-            const unsigned cls = kEucClass[*p];
-            if (cls == kCopy) {
-                *o++ = char(*p);
-            } else if (cls == kPair) {
-                store16(o, jisToSjisWord(*p & 0x7F, 0));
-                o += 2;
+    std::string out;
+    EucToSjis(in, out);
+    return out;
+}
+
+void EucToSjis(std::string_view in, std::string &out)
+{
+    const Byte *const begin = bytesOf(in).data();
+    convertBlocksInto<char, 1>(
+        bytesOf(in), out, [begin](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
+            const auto step = [&o](const Byte *&p, unsigned next) {
+                const unsigned b = p[0], cls = kEucClass[b];
+                const unsigned word = cls == kPair ? jisToSjisWord(b & 0x7F, next & 0x7F)
+                    : cls == kSingleShift          ? next
+                                                   : b;
+                store16(o, word);
+                o += cls == kPair ? 2 : 1;
+                p += cls == kCopy ? 1 : 2;
+            };
+            if constexpr (kVector) {
+                unsigned carry = 0;
+                while (p < blockEnd && end - p > 16) {
+                    if (eucToSjis16(p, p > begin ? p[-1] : 0, o, carry)) {
+                        p += 16;
+                        o += 16;
+                        continue;
+                    }
+                    const Byte *const stop = p + 16;
+                    if (carry) {
+                        // The second byte of a pair whose first byte the block before wrote.
+                        *o++ = char(jisToSjisWord(p[-1] & 0x7F, p[0] & 0x7F) >> 8);
+                        ++p;
+                        carry = 0;
+                    }
+                    while (p < stop)
+                        step(p, p[1]);
+                }
+                if (carry) {
+                    *o++ = char(jisToSjisWord(p[-1] & 0x7F, p[0] & 0x7F) >> 8);
+                    ++p;
+                }
             }
-            ++p;
-        }
-        return p;
-    });
+            const Byte *const stop = std::min(blockEnd, end - 1);
+            while (p < stop)
+                if (!copyAscii8(p, end, o)) step(p, p[1]);
+            if (p == end - 1) {
+                // The byte after the last one reads as 0x00; a final single shift gives nothing.
+                const unsigned cls = kEucClass[*p];
+                if (cls == kCopy) {
+                    *o++ = char(*p);
+                } else if (cls == kPair) {
+                    store16(o, jisToSjisWord(*p & 0x7F, 0));
+                    o += 2;
+                }
+                ++p;
+            }
+            return std::min(p, end);
+        });
 }
 
 std::string SjisToEuc(std::string_view in)
 {
-    return convertBlocks<char, 2>(bytesOf(in), [](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
+    std::string out;
+    SjisToEuc(in, out);
+    return out;
+}
+
+void SjisToEuc(std::string_view in, std::string &out)
+{
+    convertBlocksInto<char, 2>(bytesOf(in), out, [](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
         const auto step = [&o](const Byte *&p, unsigned next) {
             const unsigned b = p[0], cls = kSjisClass[b];
             store16(o, cls == kLead ? sjisToEucWord(b, next) : cls == kHalfWidth ? (0x8E | b << 8) : b);
             o += cls == kAscii ? 1 : 2;
             p += cls == kLead ? 2 : 1;
         };
+        if constexpr (kVector) {
+            unsigned carry = 0;
+            while (p < blockEnd && end - p > 16) {
+                if (sjisToEuc16(p, o, carry)) {
+                    p += 16;
+                    o += 16;
+                    continue;
+                }
+                const Byte *const stop = p + 16;
+                if (carry) {
+                    // The second byte of a pair whose first byte the block before wrote.
+                    *o++ = char(sjisToEucWord(p[-1], p[0]) >> 8);
+                    ++p;
+                    carry = 0;
+                }
+                while (p < stop)
+                    step(p, p[1]);
+            }
+            if (carry) {
+                *o++ = char(sjisToEucWord(p[-1], p[0]) >> 8);
+                ++p;
+            }
+        }
         const Byte *const stop = std::min(blockEnd, end - 1);
         while (p < stop)
             if (!copyAscii8(p, end, o)) step(p, p[1]);
@@ -228,7 +443,54 @@ std::string SjisToEuc(std::string_view in)
     });
 }
 
+namespace
+{
+
+// The decoder's rules one character at a time: a byte below 0x80 is a character; any other
+// byte needs one continuation byte after it, two when its bit 0x20 is set.
+bool wellFormedByWalk(const Byte *p, const Byte *end)
+{
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const unsigned b1 = end - p > 1 ? p[1] : 0, b2 = end - p > 2 ? p[2] : 0;
+        const bool three = *p & 0x20;
+        if ((b1 & 0xC0) != 0x80 || (three && (b2 & 0xC0) != 0x80)) return false;
+        p += three ? 3 : 2;
+    }
+    return true;
+}
+
+} // namespace
+
+bool IsWellFormedUtf8(std::string_view in)
+{
+    const Byte *p = bytesOf(in).data();
+    const Byte *const begin = p, *const end = p + in.size();
+    if constexpr (kVector) {
+        // Standard UTF-8 passes the block test; anything else (also text the decoder accepts
+        // although it is no standard UTF-8) is decided by the walk.
+        unsigned need = 0;
+        for (; end - p >= 16; p += 16)
+            if (!utf8Block16(p, need)) return wellFormedByWalk(begin, end);
+        Byte last[16] = {};
+        std::memcpy(last, p, std::size_t(end - p));
+        if (!utf8Block16(last, need) || need != 0) return wellFormedByWalk(begin, end);
+        return true;
+    }
+    return wellFormedByWalk(begin, end);
+}
+
 std::string Utf8ToSjis(std::string_view in)
+{
+    std::string out;
+    Utf8ToSjis(in, out);
+    return out;
+}
+
+bool Utf8ToSjis(std::string_view in, std::string &out)
 {
     const std::uint16_t *const table = cp932::Get().encode;
     bool malformed = false;
@@ -259,9 +521,9 @@ std::string Utf8ToSjis(std::string_view in)
         }
         return p;
     };
-    std::string out = convertBlocks<char, 1>(bytesOf(in), step);
-    if (malformed) return {};
-    return out;
+    convertBlocksInto<char, 1>(bytesOf(in), out, step);
+    if (malformed) out.clear();
+    return !malformed;
 }
 
 std::string SjisToUtf8(std::string_view in)

@@ -21,6 +21,18 @@ std::string EucToSjis(std::string_view in);
 std::string SjisToEuc(std::string_view in);
 // Empty when the input is empty or not well-formed by the decoder's rules.
 std::string Utf8ToSjis(std::string_view in);
+
+// The same into out (its old content replaced, its storage reused), for callers that
+// convert many pieces. Utf8ToSjis returns false (out empty) when the input is not
+// well-formed by the decoder's rules.
+void EucToSjis(std::string_view in, std::string &out);
+void SjisToEuc(std::string_view in, std::string &out);
+bool Utf8ToSjis(std::string_view in, std::string &out);
+
+// True when Utf8ToSjis accepts in (the decoder's rules: any byte 0x80-0xFF starts a
+// character of two bytes, or three when its bit 0x20 is set; the bytes after it must be
+// 0x80-0xBF). Checks standard UTF-8 sixteen bytes at a time without converting.
+bool IsWellFormedUtf8(std::string_view in);
 std::string SjisToUtf8(std::string_view in);
 
 // Code page 932 <-> UTF-16 as the platform would do it. Bytes that are not valid code page

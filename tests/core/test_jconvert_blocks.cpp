@@ -1,0 +1,237 @@
+// The conversions work sixteen bytes at a time where they can; these compare them with plain
+// character-by-character forms of the same rules on random text, so that every way a
+// character can sit across a block edge (a pair split by it, runs of lead bytes of either
+// parity, half-width kana and single shifts that send a block to the character loop) is met.
+#include "encoding/jconvert.h"
+#include "text/func_token.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace jconvert;
+
+namespace
+{
+
+using Byte = unsigned char;
+
+std::string SjisToEucByCharacter(std::string_view in)
+{
+    std::string out;
+    for (std::size_t i = 0; i < in.size();) {
+        const Byte b = Byte(in[i]);
+        if (b < 0x80) {
+            out += char(b);
+            ++i;
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            out += '\x8e';
+            out += char(b);
+            ++i;
+        } else {
+            const Byte next = i + 1 < in.size() ? Byte(in[i + 1]) : 0;
+            const auto [j1, j2] = SjisToJis(b, next);
+            out += char(j1 | 0x80);
+            out += char(j2 | 0x80);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+std::string EucToSjisByCharacter(std::string_view in)
+{
+    std::string out;
+    for (std::size_t i = 0; i < in.size();) {
+        const Byte b = Byte(in[i]);
+        const bool last = i + 1 == in.size();
+        const Byte next = last ? 0 : Byte(in[i + 1]);
+        if (b <= 0x80 || b == 0xFF) {
+            out += char(b);
+            ++i;
+        } else if (b == 0x8E) {
+            if (!last) out += char(next);
+            i += 2;
+        } else {
+            const auto [s1, s2] = JisToSjis(b & 0x7F, next & 0x7F);
+            out += char(s1);
+            out += char(s2);
+            i += 2;
+        }
+    }
+    return out;
+}
+
+bool WellFormedByCharacter(std::string_view in)
+{
+    for (std::size_t i = 0; i < in.size();) {
+        const Byte b = Byte(in[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t len = b & 0x20 ? 3 : 2;
+        for (std::size_t k = 1; k < len; ++k)
+            if (i + k >= in.size() || (Byte(in[i + k]) & 0xC0) != 0x80) return false;
+        i += len;
+    }
+    return true;
+}
+
+// Random text from a palette of byte ranges; long runs of one range come up often, so a run
+// of lead bytes crosses block edges with both parities.
+struct Palette {
+    const char *name;
+    std::vector<std::pair<Byte, Byte>> ranges;
+};
+
+std::string RandomText(std::mt19937 &rng, const Palette &palette, std::size_t size)
+{
+    std::string s;
+    s.reserve(size);
+    while (s.size() < size) {
+        const auto &[lo, hi] = palette.ranges[rng() % palette.ranges.size()];
+        const std::size_t run = rng() % 4 == 0 ? 1 + rng() % 40 : 1 + rng() % 3;
+        for (std::size_t k = 0; k < run && s.size() < size; ++k)
+            s += char(lo + rng() % (hi - lo + 1));
+    }
+    return s;
+}
+
+std::size_t RandomSize(std::mt19937 &rng)
+{
+    // Mostly short (the tail loop and the first blocks), sometimes past an 8 KB step.
+    return rng() % 10 == 0 ? 8000 + rng() % 9000 : rng() % 120;
+}
+
+} // namespace
+
+TEST(JconvertBlocks, SjisAndEucAgreeWithTheCharacterRules)
+{
+    const Palette palettes[] = {
+        { "japanese", { { 0x20, 0x7E }, { 0x81, 0x9F }, { 0x40, 0xFC }, { 0xE0, 0xEA }, { '\r', '\r' } } },
+        { "lead_runs", { { 0x81, 0x9F }, { 0xE0, 0xFC }, { 0x41, 0x41 } } },
+        { "half_width", { { 0xA1, 0xDF }, { 0x82, 0x82 }, { 0x9F, 0xA0 }, { 0x61, 0x7A } } },
+        { "euc", { { 0xA1, 0xFE }, { 0x8E, 0x8E }, { 0x8F, 0x8F }, { 0x20, 0x7E }, { 0x80, 0x80 }, { 0xFF, 0xFF } } },
+        { "every_byte", { { 0x00, 0xFF } } },
+    };
+    std::mt19937 rng(8);
+    std::string reused = "old content";
+    for (const Palette &palette : palettes) {
+        for (int round = 0; round < 600; ++round) {
+            const std::string text = RandomText(rng, palette, RandomSize(rng));
+            ASSERT_EQ(SjisToEuc(text), SjisToEucByCharacter(text)) << palette.name << ::testing::PrintToString(text);
+            ASSERT_EQ(EucToSjis(text), EucToSjisByCharacter(text)) << palette.name << ::testing::PrintToString(text);
+            // The forms that reuse a buffer replace what it held.
+            SjisToEuc(text, reused);
+            ASSERT_EQ(reused, SjisToEucByCharacter(text)) << palette.name;
+            EucToSjis(text, reused);
+            ASSERT_EQ(reused, EucToSjisByCharacter(text)) << palette.name;
+        }
+    }
+}
+
+// Where a block starts must not matter: the same text converted from every offset.
+TEST(JconvertBlocks, EveryStartOffsetGivesTheSameCharacters)
+{
+    std::mt19937 rng(9);
+    const Palette mixed { "mixed", { { 0x41, 0x5A }, { 0x81, 0x9F }, { 0xA1, 0xDF }, { 0xE0, 0xFC } } };
+    const std::string text = RandomText(rng, mixed, 300);
+    for (std::size_t from = 0; from < 40; ++from) {
+        const std::string_view tail = std::string_view(text).substr(from);
+        ASSERT_EQ(SjisToEuc(tail), SjisToEucByCharacter(tail)) << from;
+        ASSERT_EQ(EucToSjis(tail), EucToSjisByCharacter(tail)) << from;
+    }
+}
+
+TEST(IsWellFormedUtf8, Cases)
+{
+    const std::string a15(15, 'a'), a16(16, 'a');
+    struct Row {
+        const char *name;
+        std::string in;
+        bool wellFormed;
+    };
+    const Row rows[] = {
+        { "empty", "", true },
+        { "ascii", "a\r\n", true },
+        { "hiragana", "\xe3\x81\x82", true },
+        { "two_byte_form", "\xc3\xa9", true },
+        { "lead_at_end", "a\xe3", false },
+        { "cut_short", "\xe3\x81", false },
+        { "shift_jis", "\x83\x41", false },
+        { "four_byte_form", "\xf0\x9f\x98\x80", false },
+        { "continuation_byte_as_lead", "\xa3\x81\x82", true },
+        { "two_continuation_bytes", "\x80\x80", true },
+        { "stray_continuation", "a\x80", false },
+        { "across_a_block_edge", a15 + "\xe3\x81\x82", true },
+        { "across_a_block_edge_by_two", a15 + "a\xe3\x81\x82" + a15, true },
+        { "lead_ends_a_block", a15 + "\xe3", false },
+        { "cut_short_after_a_block", a16 + "\xe3\x81", false },
+        { "stray_byte_after_blocks", a16 + a16 + "\x81" + a15, false },
+        { "nonstandard_after_blocks", a16 + a16 + "\x8f\x81" + a15, true },
+    };
+    for (const Row &row : rows) {
+        EXPECT_EQ(IsWellFormedUtf8(row.in), row.wellFormed) << row.name;
+        EXPECT_EQ(WellFormedByCharacter(row.in), row.wellFormed) << row.name << " (the rule itself)";
+    }
+}
+
+// The check says yes exactly when the converter accepts, on valid UTF-8 with random faults;
+// and line-break normalization never changes the answer (the command line checks the raw
+// input and converts the normalized one).
+TEST(IsWellFormedUtf8, AgreesWithTheConverter)
+{
+    std::mt19937 rng(10);
+    const auto character = [&rng]() -> std::string {
+        switch (rng() % 6) {
+        case 0:
+            return std::string(1 + rng() % 20, char('a' + rng() % 26));
+        case 1:
+            return "\r\n";
+        case 2:
+            return rng() % 2 ? "\r" : "\n";
+        case 3:
+            return "\xc3\xa9";
+        default:
+            return std::string("\xe3") + char(0x80 + rng() % 64) + char(0x80 + rng() % 64);
+        }
+    };
+    int accepted = 0, refused = 0;
+    for (int round = 0; round < 6000; ++round) {
+        std::string text;
+        const std::size_t size = RandomSize(rng);
+        do
+            text += character();
+        while (text.size() < size);
+        switch (rng() % 5) {
+        case 0:
+            break;
+        case 1:
+            text.erase(rng() % text.size(), 1);
+            break;
+        case 2:
+            text.insert(text.begin() + long(rng() % (text.size() + 1)), char(0x80 + rng() % 128));
+            break;
+        case 3:
+            text[rng() % text.size()] = char(rng() % 256);
+            break;
+        default:
+            text.resize(rng() % (text.size() + 1));
+            break;
+        }
+        text = text.substr(0, text.find('\0'));
+        const bool wellFormed = IsWellFormedUtf8(text);
+        std::string out = "old";
+        ASSERT_EQ(Utf8ToSjis(text, out), wellFormed) << ::testing::PrintToString(text);
+        ASSERT_EQ(out.empty(), !wellFormed || text.empty());
+        ASSERT_EQ(Utf8ToSjis(text).empty() && !text.empty(), !wellFormed);
+        ASSERT_EQ(IsWellFormedUtf8(func_token::NormalizeLineBreaks(text)), wellFormed)
+            << ::testing::PrintToString(text);
+        (wellFormed ? accepted : refused)++;
+    }
+    EXPECT_GT(accepted, 1000);
+    EXPECT_GT(refused, 1000);
+}
