@@ -255,19 +255,34 @@ std::int64_t PreparedLength(std::string_view text)
     std::size_t cr = 0, lf = 0, crlf = 0;
     std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes at a time; a CR LF pair is a CR bit with the LF bit one above it (the LF of
-    // the last byte's pair is the first byte of the next block, or the byte after the text).
+    // Sixteen bytes at a time, with a byte-wide counter per lane (a match compares as -1)
+    // folded into the totals every 255 blocks, before a lane can overflow. A CR LF pair is a CR
+    // whose next byte, read one byte further on, is an LF.
     const __m128i crByte = _mm_set1_epi8('\r');
     const __m128i lfByte = _mm_set1_epi8('\n');
-    for (; size - i > 16; i += 16) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
-        const auto crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, crByte)));
-        const auto lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, lfByte)));
-        const unsigned nextLf = bytes[i + 16] == '\n';
-        cr += static_cast<std::size_t>(__builtin_popcount(crs));
-        lf += static_cast<std::size_t>(__builtin_popcount(lfs));
-        crlf += static_cast<std::size_t>(__builtin_popcount(crs & ((lfs >> 1) | (nextLf << 15))));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i crTotal = zero, lfTotal = zero, crlfTotal = zero;
+    while (size - i > 16) {
+        __m128i crLanes = zero, lfLanes = zero, crlfLanes = zero;
+        for (int block = 0; block < 255 && size - i > 16; ++block, i += 16) {
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i + 1));
+            const __m128i isCr = _mm_cmpeq_epi8(b, crByte);
+            crLanes = _mm_sub_epi8(crLanes, isCr);
+            lfLanes = _mm_sub_epi8(lfLanes, _mm_cmpeq_epi8(b, lfByte));
+            crlfLanes = _mm_sub_epi8(crlfLanes, _mm_and_si128(isCr, _mm_cmpeq_epi8(next, lfByte)));
+        }
+        crTotal = _mm_add_epi64(crTotal, _mm_sad_epu8(crLanes, zero));
+        lfTotal = _mm_add_epi64(lfTotal, _mm_sad_epu8(lfLanes, zero));
+        crlfTotal = _mm_add_epi64(crlfTotal, _mm_sad_epu8(crlfLanes, zero));
     }
+    const auto sum = [](__m128i v) {
+        return static_cast<std::size_t>(_mm_cvtsi128_si64(v))
+            + static_cast<std::size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(v, v)));
+    };
+    cr += sum(crTotal);
+    lf += sum(lfTotal);
+    crlf += sum(crlfTotal);
 #endif
     for (; i + 1 < size; ++i) {
         cr += bytes[i] == '\r';

@@ -116,6 +116,29 @@ TEST(ExtractionTokens, PreparedTextShape)
     }
 }
 
+TEST(ExtractionTokens, PreparedLengthOfLongRunsOfBreaks)
+{
+    // Runs long enough that every counter lane fills up many times over.
+    auto repeat = [](std::string_view piece, std::size_t times) {
+        std::string out;
+        for (std::size_t i = 0; i < times; ++i)
+            out += piece;
+        return out;
+    };
+    const std::string rows[] = {
+        repeat("\r\n", 70000),
+        repeat("\r", 70001),
+        repeat("\n", 69999),
+        repeat("\n\r", 40000),
+        repeat("a\r\r\n", 33333) + "b",
+        repeat("\r\n", 2040) + "\r" + repeat("\n", 17),
+    };
+    for (const auto &text : rows) {
+        SCOPED_TRACE(text.size());
+        EXPECT_EQ(extraction::PreparedLength(text), static_cast<std::int64_t>(extraction::PrepareText(text).size()));
+    }
+}
+
 TEST(ExtractionFilter, Rows)
 {
     struct Row {
