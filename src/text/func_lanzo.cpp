@@ -14,7 +14,6 @@ namespace func_lanzo
 using func_token::ContainsText;
 using func_token::HasPrefix;
 using func_token::IsLeadByte;
-using func_token::JoinCrLf;
 using func_token::SplitTokens;
 using func_token::TrimBlanks;
 
@@ -169,70 +168,136 @@ template <typename Emit> void forEachExpandedLine(const Range &r, Emit &&emit)
 
 // ---- Source cleanup helpers -----------------------------------------------------------
 
-// Lines of the source text as the editor holds them: separated by CR LF; a CR LF at the
-// very end closes the last line and starts no further one.
-struct EditorLines {
-    std::vector<std::string_view> lines;
-    bool endsWithBreak = false;
-};
-
-EditorLines editorLines(std::string_view text)
+// Whether the byte at p of s is the trail byte of a double-byte character, walking s from its
+// start. Only the run of lead-valued bytes right before p matters: a byte that is not
+// lead-valued always ends a character.
+bool isTrailAt(std::string_view s, std::size_t p)
 {
-    EditorLines result;
-    std::size_t start = 0;
+    std::size_t q = p;
+    while (q > 0 && IsLeadByte(static_cast<Byte>(s[q - 1])))
+        --q;
+    return ((p - q) & 1) != 0;
+}
+
+const char *findByte(std::string_view s, std::size_t from, char c)
+{
+    if (from >= s.size()) return nullptr;
+    return static_cast<const char *>(std::memchr(s.data() + from, c, s.size() - from));
+}
+
+// span with every CR LF pair removed whose CR starts a character, as ReplaceAll(span, CR LF,
+// "") gives it: a view of span itself when nothing goes, otherwise of scratch. The spans
+// handed in follow a "<" or ">" (never a lead byte), so walking from their own start finds
+// the same characters as walking the whole text.
+std::string_view withoutBreaks(std::string_view span, std::string &scratch)
+{
+    std::size_t copied = 0;
+    bool removed = false;
+    for (const char *cr = findByte(span, 0, '\r'); cr;
+         cr = findByte(span, static_cast<std::size_t>(cr - span.data()) + 1, '\r')) {
+        const auto i = static_cast<std::size_t>(cr - span.data());
+        if (i + 1 >= span.size() || span[i + 1] != '\n' || isTrailAt(span, i)) continue;
+        if (!removed) scratch.clear();
+        removed = true;
+        scratch.append(span.data() + copied, i - copied);
+        copied = i + 2;
+        ++cr; // the LF is no CR
+    }
+    if (!removed) return span;
+    scratch.append(span.data() + copied, span.size() - copied);
+    return scratch;
+}
+
+inline bool isLetter(char c, char lower)
+{
+    return (static_cast<Byte>(c) | 0x20) == static_cast<Byte>(lower);
+}
+
+// tag with every " src" (letters in any case) that starts a character made " href", as
+// ReplaceAllIgnoreCase gives it: a view of tag itself when nothing changes, otherwise of
+// scratch. The pattern holds no "<" or ">", so no occurrence crosses a tag's edge.
+std::string_view srcAsHref(std::string_view tag, std::string &scratch)
+{
+    std::size_t copied = 0;
+    bool replaced = false;
     std::size_t from = 0;
-    while (start < text.size()) {
-        const void *lf = std::memchr(text.data() + from, '\n', text.size() - from);
-        if (!lf) {
-            result.lines.push_back(text.substr(start));
-            return result;
-        }
-        const std::size_t i = static_cast<std::size_t>(static_cast<const char *>(lf) - text.data());
+    for (const char *sp = findByte(tag, 0, ' '); sp; sp = findByte(tag, from, ' ')) {
+        const auto i = static_cast<std::size_t>(sp - tag.data());
         from = i + 1;
-        if (i == start || text[i - 1] != '\r') continue; // a lone LF belongs to the line
-        result.lines.push_back(text.substr(start, i - 1 - start));
-        start = from;
+        if (tag.size() - i < 4 || !isLetter(tag[i + 1], 's') || !isLetter(tag[i + 2], 'r') || !isLetter(tag[i + 3], 'c')
+            || isTrailAt(tag, i))
+            continue;
+        if (!replaced) scratch.clear();
+        replaced = true;
+        scratch.append(tag.data() + copied, i - copied);
+        scratch.append(" href");
+        copied = from = i + 4;
     }
-    result.endsWithBreak = !text.empty();
-    return result;
+    if (!replaced) return tag;
+    scratch.append(tag.data() + copied, tag.size() - copied);
+    return scratch;
 }
 
-std::string joinEditorLines(const std::vector<std::string_view> &lines, bool endsWithBreak)
+// Calls line(view, crlf) for every line the cleanup command's text form holds, in order; crlf
+// tells whether a CR LF follows the line. The views live until the next call. Each tag is
+// prepared on its own (line breaks removed, " src" rewritten) instead of the whole text, which
+// gives the same bytes: the rules never reach across a "<" or ">".
+template <typename Line> void forEachCleanupLine(Cleanup command, std::string_view text, Line &&line)
 {
-    std::size_t total = 0;
-    for (std::string_view line : lines)
-        total += line.size() + 2;
-    std::string out;
-    out.reserve(total);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) out.append("\r\n");
-        out.append(lines[i]);
-    }
-    if (endsWithBreak && !lines.empty()) out.append("\r\n");
-    return out;
-}
-
-// The text between tags, empty runs included (the shared first steps of tag removal).
-std::vector<std::string> textsBetweenTags(std::string_view text)
-{
-    const std::string joined = func_token::ReplaceAll(text, "\r\n", "");
-    std::vector<std::string> out;
+    std::string joined, rewritten;
     constexpr std::size_t unset = std::string_view::npos;
-    std::size_t close = unset;
-    // 0x3C and 0x3E never occur inside a Shift_JIS double-byte character, so the scan
-    // goes byte by byte.
-    text_scan::NextOfTwo tags(joined, '<', '>');
-    for (std::size_t i = tags.find(0); i < joined.size(); i = tags.find(i + 1)) {
-        if (joined[i] == '<') {
-            if (close != unset) {
-                out.emplace_back(joined, close + 1, i - close - 1);
-                close = unset;
+    if (command == Cleanup::TrimLines || command == Cleanup::DeleteEmptyLines) {
+        // Lines as the editor holds them: separated by CR LF; a lone LF belongs to the line.
+        std::size_t start = 0;
+        std::size_t from = 0;
+        while (start < text.size()) {
+            const char *lf = findByte(text, from, '\n');
+            if (!lf) {
+                const std::string_view rest = text.substr(start);
+                if (command == Cleanup::TrimLines)
+                    line(TrimBlanks(rest), false);
+                else if (!rest.empty())
+                    line(rest, false);
+                return;
             }
-        } else {
+            const auto i = static_cast<std::size_t>(lf - text.data());
+            from = i + 1;
+            if (i == start || text[i - 1] != '\r') continue;
+            const std::string_view one = text.substr(start, i - 1 - start);
+            if (command == Cleanup::TrimLines)
+                line(TrimBlanks(one), true);
+            else if (!one.empty())
+                line(one, true);
+            start = from;
+        }
+        return;
+    }
+    // Byte-wise: "<" and ">" are never part of a Shift_JIS double-byte character.
+    text_scan::NextOfTwo tags(text, '<', '>');
+    if (command == Cleanup::CutOutTags) {
+        std::size_t open = unset;
+        for (std::size_t i = tags.find(0); i < text.size(); i = tags.find(i + 1)) {
+            if (text[i] == '<') {
+                open = i; // a second "<" restarts the tag and forgets an earlier ">"
+            } else if (open != unset) {
+                line(srcAsHref(withoutBreaks(text.substr(open, i - open + 1), joined), rewritten), true);
+                open = unset;
+            }
+        }
+        return;
+    }
+    // The texts between a ">" and the next "<"; empty ones (and, for Clean, blank ones) go.
+    std::size_t close = unset;
+    for (std::size_t i = tags.find(0); i < text.size(); i = tags.find(i + 1)) {
+        if (text[i] == '>') {
             close = i;
+        } else if (close != unset) {
+            std::string_view piece = withoutBreaks(text.substr(close + 1, i - close - 1), joined);
+            if (command == Cleanup::Clean) piece = TrimBlanks(piece);
+            if (!piece.empty()) line(piece, true);
+            close = unset;
         }
     }
-    return out;
 }
 
 // ---- Sort helpers ---------------------------------------------------------------------
@@ -271,25 +336,32 @@ void sortByKeys(func_token::StringList &items, const std::vector<std::string> &k
 void appendEscaped(std::string &out, std::string_view item)
 {
     // '"', '&', '<' and '>' are all below 0x40, the smallest trail byte of Shift_JIS, so
-    // escaping byte by byte never touches a double-byte character.
-    for (char c : item) {
-        switch (c) {
+    // escaping byte by byte never touches a double-byte character. Runs without them are
+    // copied whole.
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < item.size(); ++i) {
+        std::string_view entity;
+        switch (item[i]) {
         case '&':
-            out.append("&amp;");
+            entity = "&amp;";
             break;
         case '<':
-            out.append("&lt;");
+            entity = "&lt;";
             break;
         case '>':
-            out.append("&gt;");
+            entity = "&gt;";
             break;
         case '"':
-            out.append("&quot;");
+            entity = "&quot;";
             break;
         default:
-            out.push_back(c);
+            continue;
         }
+        out.append(item.data() + copied, i - copied);
+        out.append(entity);
+        copied = i + 1;
     }
+    out.append(item.data() + copied, item.size() - copied);
 }
 
 } // namespace
@@ -449,91 +521,107 @@ ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines)
 
 StringList CutOutTags(std::string_view text)
 {
-    std::string joined = func_token::ReplaceAll(text, "\r\n", "");
-    joined = func_token::ReplaceAllIgnoreCase(joined, " src", " href");
     StringList out;
-    constexpr std::size_t unset = std::string_view::npos;
-    std::size_t open = unset;
-    // Byte-wise: "<" and ">" are never part of a Shift_JIS double-byte character.
-    text_scan::NextOfTwo tags(joined, '<', '>');
-    for (std::size_t i = tags.find(0); i < joined.size(); i = tags.find(i + 1)) {
-        if (joined[i] == '<') {
-            open = i; // a second "<" restarts the tag and forgets an earlier ">"
-        } else if (open != unset) {
-            out.emplace_back(joined, open, i - open + 1);
-            open = unset;
-        }
-    }
+    forEachCleanupLine(Cleanup::CutOutTags, text, [&](std::string_view l, bool) { out.emplace_back(l); });
     return out;
 }
 
 StringList RemoveTags(std::string_view text)
 {
-    StringList out = textsBetweenTags(text);
-    out.erase(std::remove_if(out.begin(), out.end(), [](const std::string &s) { return s.empty(); }), out.end());
+    StringList out;
+    forEachCleanupLine(Cleanup::RemoveTags, text, [&](std::string_view l, bool) { out.emplace_back(l); });
     return out;
+}
+
+void AppendCleanupText(Cleanup command, std::string_view text, std::string &out, std::size_t flushAt,
+    const std::function<void(std::string_view)> &flush)
+{
+    forEachCleanupLine(command, text, [&](std::string_view l, bool crlf) {
+        out.append(l);
+        if (crlf) out.append("\r\n");
+        if (out.size() >= flushAt && flush) {
+            flush(out);
+            out.clear();
+        }
+    });
 }
 
 // The tag commands replace the whole source text by their list in text form (every line
 // followed by CR LF). The two line commands keep the lines of the source text as they are
 // separated (CR LF) and keep whether the text ended with a line break.
 
+namespace
+{
+std::string cleanupText(Cleanup command, std::string_view text)
+{
+    std::string out;
+    // The line commands give about as much as they get; the tag commands' share varies.
+    if (command == Cleanup::TrimLines || command == Cleanup::DeleteEmptyLines) out.reserve(text.size());
+    AppendCleanupText(command, text, out);
+    return out;
+}
+} // namespace
+
 std::string CutOutTagsText(std::string_view text)
 {
-    return JoinCrLf(CutOutTags(text));
+    return cleanupText(Cleanup::CutOutTags, text);
 }
 
 std::string RemoveTagsText(std::string_view text)
 {
-    return JoinCrLf(RemoveTags(text));
+    return cleanupText(Cleanup::RemoveTags, text);
 }
 
 std::string TrimLinesText(std::string_view text)
 {
-    EditorLines el = editorLines(text);
-    for (std::string_view &line : el.lines)
-        line = TrimBlanks(line);
-    return joinEditorLines(el.lines, el.endsWithBreak);
+    return cleanupText(Cleanup::TrimLines, text);
 }
 
 std::string DeleteEmptyLinesText(std::string_view text)
 {
-    EditorLines el = editorLines(text);
-    std::erase_if(el.lines, [](std::string_view line) { return line.empty(); });
-    return joinEditorLines(el.lines, el.endsWithBreak);
+    return cleanupText(Cleanup::DeleteEmptyLines, text);
 }
 
 std::string CleanText(std::string_view text)
 {
-    StringList kept;
-    for (std::string &piece : textsBetweenTags(text)) {
-        const std::string_view trimmed = TrimBlanks(piece);
-        if (!trimmed.empty()) kept.emplace_back(trimmed);
-    }
-    return JoinCrLf(kept);
+    return cleanupText(Cleanup::Clean, text);
 }
 
 // ---- Link collection page -------------------------------------------------------------
 
+std::string_view LinkPageHeader()
+{
+    // The title is リンク集 in Shift_JIS, the charset the page declares.
+    return "<html><head><title>\x83\x8A\x83\x93\x83\x4E\x8F\x57</title>\r\n"
+           "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\r\n"
+           "</head><body bgcolor=\"#FFFFFF\"><ol>\r\n";
+}
+
+void AppendLinkPageItem(std::string &out, std::string_view item)
+{
+    out.append("<li><a href=\"");
+    appendEscaped(out, item);
+    out.append("\" target=\"_blank\">");
+    appendEscaped(out, item);
+    out.append("</a></li>\r\n");
+}
+
+std::string_view LinkPageFooter()
+{
+    return "</ol></body></html>\r\n";
+}
+
 std::string MakeLinkPage(const StringList &items)
 {
     std::string out;
-    std::size_t total = 256;
+    std::size_t total = LinkPageHeader().size() + LinkPageFooter().size();
     for (const std::string &item : items)
         total += 2 * item.size() + 48;
     out.reserve(total);
-    // The title is リンク集 in Shift_JIS, the charset the page declares.
-    out.append("<html><head><title>\x83\x8A\x83\x93\x83\x4E\x8F\x57</title>\r\n");
-    out.append("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\r\n");
-    out.append("</head><body bgcolor=\"#FFFFFF\"><ol>\r\n");
-    for (const std::string &item : items) {
-        out.append("<li><a href=\"");
-        appendEscaped(out, item);
-        out.append("\" target=\"_blank\">");
-        appendEscaped(out, item);
-        out.append("</a></li>\r\n");
-    }
-    out.append("</ol></body></html>\r\n");
+    out.append(LinkPageHeader());
+    for (const std::string &item : items)
+        AppendLinkPageItem(out, item);
+    out.append(LinkPageFooter());
     return out;
 }
 

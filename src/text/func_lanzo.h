@@ -5,6 +5,8 @@
 #include "text/func_token.h"
 
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,10 +62,24 @@ std::string TrimLinesText(std::string_view text); // "前後の空白除去"
 std::string DeleteEmptyLinesText(std::string_view text); // "空行削除"
 std::string CleanText(std::string_view text); // "タグ＋空白＋空行除去"
 
+// The five commands above, streamed: the text is read in place, tag by tag or line by line,
+// with no joined copy and no list, and the result (exactly the bytes the *Text function
+// returns) is appended to out. Whenever out reaches flushAt bytes it is handed to flush and
+// emptied, so a caller that writes the result out never holds all of it.
+enum class Cleanup { CutOutTags, RemoveTags, TrimLines, DeleteEmptyLines, Clean };
+void AppendCleanupText(Cleanup command, std::string_view text, std::string &out,
+    std::size_t flushAt = std::numeric_limits<std::size_t>::max(),
+    const std::function<void(std::string_view)> &flush = {});
+
 // ---- Link collection page -------------------------------------------------------------
 
 // The page's bytes: header, one escaped list item per URL, footer, CR LF line ends.
 std::string MakeLinkPage(const StringList &items);
+// The same page in parts, for writing it in blocks: the header, then one line per item
+// appended with AppendLinkPageItem, then the footer.
+std::string_view LinkPageHeader();
+void AppendLinkPageItem(std::string &out, std::string_view item);
+std::string_view LinkPageFooter();
 
 // ---- URL list operations --------------------------------------------------------------
 
