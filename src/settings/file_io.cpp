@@ -140,41 +140,89 @@ void SyncDirectory(const std::string &dir)
 
 } // namespace
 
-bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error)
+AtomicFileWriter::~AtomicFileWriter()
 {
-    const std::string target = ResolveTarget(path);
+    abort();
+}
+
+bool AtomicFileWriter::open(const std::string &path, IoError *error)
+{
+    abort();
+    m_path = path;
+    m_target = ResolveTarget(path);
+    m_code = 0;
     // The temporary file lives in the target's folder so the rename never crosses a file system.
-    std::string tmp;
-    const int fd = OpenTemporary(target, tmp);
-    if (fd < 0) {
+    m_fd = OpenTemporary(m_target, m_tmp);
+    if (m_fd < 0) {
         if (error) *error = MakeError(path, errno);
         return false;
     }
     // Keep the permissions (and, where allowed, the owner) of the file being replaced.
     struct stat old = {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(fd, old.st_mode & 07777);
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    if (::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(m_fd, old.st_mode & 07777);
+        if (::fchown(m_fd, old.st_uid, old.st_gid) != 0) {
             // Only the superuser may give a file away; the new file then belongs to us.
         }
     }
-    bool ok = WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
-    int code = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
+    return true;
+}
+
+bool AtomicFileWriter::write(std::string_view data)
+{
+    if (m_fd < 0) {
+        if (m_code == 0) m_code = EBADF;
+        return false;
+    }
+    if (m_code != 0) return false;
+    if (!WriteAll(m_fd, data.data(), data.size())) m_code = errno;
+    return m_code == 0;
+}
+
+bool AtomicFileWriter::commit(IoError *error)
+{
+    if (m_fd < 0) {
+        if (error) *error = MakeError(m_path, m_code != 0 ? m_code : EBADF);
+        return false;
+    }
+    bool ok = m_code == 0 && ::fsync(m_fd) == 0;
+    int code = m_code != 0 ? m_code : (ok ? 0 : errno);
+    if (::close(m_fd) != 0 && ok) {
         ok = false;
         code = errno;
     }
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) {
+    m_fd = -1;
+    if (ok && ::rename(m_tmp.c_str(), m_target.c_str()) != 0) {
         ok = false;
         code = errno;
     }
     if (!ok) {
-        ::unlink(tmp.c_str());
-        if (error) *error = MakeError(path, code);
+        ::unlink(m_tmp.c_str());
+        m_tmp.clear();
+        m_code = code;
+        if (error) *error = MakeError(m_path, code);
         return false;
     }
-    SyncDirectory(DirectoryPart(target));
+    m_tmp.clear();
+    SyncDirectory(DirectoryPart(m_target));
     return true;
+}
+
+void AtomicFileWriter::abort()
+{
+    if (m_fd < 0) return;
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_tmp.c_str());
+    m_tmp.clear();
+}
+
+bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error)
+{
+    AtomicFileWriter writer;
+    if (!writer.open(path, error)) return false;
+    writer.write(data);
+    return writer.commit(error);
 }
 
 namespace

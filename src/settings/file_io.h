@@ -3,6 +3,7 @@
 // is flushed to disk and renamed over the target, so the old file is either intact or fully
 // replaced. Errors are values carrying the system's own reason.
 #include <string>
+#include <string_view>
 
 namespace file_io
 {
@@ -23,6 +24,33 @@ ReadResult ReadWholeFile(const std::string &path);
 
 // Returns true on success; on failure fills error (when given) and leaves any old file intact.
 bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error = nullptr);
+
+// WriteFileAtomic for data given in parts, so that a large file never has to be held whole:
+// open() creates the temporary file beside the target, write() appends to it, commit() flushes
+// it to disk and renames it over the target. Until commit() succeeds the old file is intact;
+// a writer destroyed (or abort()ed) before that removes its temporary file.
+class AtomicFileWriter
+{
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+
+    bool open(const std::string &path, IoError *error = nullptr);
+    // False once a write has failed; the failure is reported by commit().
+    bool write(std::string_view data);
+    bool commit(IoError *error = nullptr);
+    void abort();
+    bool isOpen() const { return m_fd >= 0; }
+
+private:
+    std::string m_path; // as given, for messages
+    std::string m_target; // the file really replaced (a symlink's target)
+    std::string m_tmp;
+    int m_fd = -1;
+    int m_code = 0; // errno of the first failed write
+};
 
 // A process killed in the middle of WriteFileAtomic leaves its temporary file ".NAME.tmpPID-N"
 // beside the target (the target itself is intact). Removes those in dir whose process no longer

@@ -100,6 +100,44 @@ TEST_P(FailingDisk, KeepsTheOldFileAndNamesTheReason)
     }
 }
 
+// The same failures when the new content comes in parts (as the link page is written).
+TEST_P(FailingDisk, StreamedWriterKeepsTheOldFileToo)
+{
+    const DiskCase &c = GetParam();
+    TempDir dir;
+    SmallFileSystem fs(dir, c.options);
+    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << fs.why();
+    const std::string path = fs / "edit.txt";
+    const std::string oldData(c.oldSize, 'o');
+    if (c.oldSize > 0) {
+        ASSERT_TRUE(file_io::WriteFileAtomic(path, oldData));
+    }
+    if (c.readOnly) {
+        ASSERT_TRUE(fs.makeReadOnly());
+    }
+
+    file_io::IoError error;
+    bool ok = false;
+    {
+        file_io::AtomicFileWriter writer;
+        if (writer.open(path, &error)) {
+            for (std::size_t written = 0; written < c.newSize; written += 4096)
+                writer.write(std::string(std::min<std::size_t>(4096, c.newSize - written), 'n'));
+            ok = writer.commit(&error);
+        }
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error.path, path);
+    EXPECT_EQ(error.code, c.code) << error.reason;
+    if (c.oldSize > 0) {
+        const auto r = file_io::ReadWholeFile(path);
+        EXPECT_EQ(r.data, oldData);
+        EXPECT_EQ(Entries(fs.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file stays";
+    } else {
+        EXPECT_EQ(Entries(fs.path()), std::vector<std::string> {});
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Tmpfs, FailingDisk,
     ::testing::Values(DiskCase { "NewFileDoesNotFit", "size=64k", 0, 200 * 1024, false, ENOSPC },
         // The old file stays until the new one is complete, so both must fit at once.

@@ -141,6 +141,88 @@ TEST(FileIo, FullDiskLeavesTheOldFile)
     EXPECT_EQ(entries, std::vector<std::string> { "edit.txt" });
 }
 
+// The writer that takes its data in parts: only a successful commit replaces the old file.
+struct PartsCase {
+    const char *name;
+    std::vector<std::string> parts;
+    enum { Commit, Abort, Destroy } end;
+};
+
+void PrintTo(const PartsCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class StreamedWriter : public ::testing::TestWithParam<PartsCase>
+{
+};
+
+TEST_P(StreamedWriter, ReplacesTheFileOnlyOnCommit)
+{
+    const PartsCase &c = GetParam();
+    TempDir dir;
+    const std::string path = dir / "link.html";
+    ASSERT_TRUE(file_io::WriteFileAtomic(path, "old"));
+    std::string whole;
+    {
+        file_io::AtomicFileWriter writer;
+        file_io::IoError error;
+        ASSERT_TRUE(writer.open(path, &error)) << error.reason;
+        for (const std::string &part : c.parts) {
+            EXPECT_TRUE(writer.write(part));
+            whole += part;
+        }
+        EXPECT_EQ(Read(path), "old") << "nothing shows before the commit";
+        if (c.end == PartsCase::Commit) {
+            ASSERT_TRUE(writer.commit(&error)) << error.reason;
+            EXPECT_FALSE(writer.write("more")) << "a committed writer takes nothing more";
+        } else if (c.end == PartsCase::Abort) {
+            writer.abort();
+        }
+    }
+    EXPECT_EQ(Read(path), c.end == PartsCase::Commit ? whole : std::string("old"));
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "link.html" }) << "no temporary file may stay";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, StreamedWriter,
+    ::testing::Values(PartsCase { "SeveralParts", { "<html>", "", std::string("a\0b", 3), std::string(1 << 20, 'x') },
+                          PartsCase::Commit },
+        PartsCase { "NoPartIsAnEmptyFile", {}, PartsCase::Commit },
+        PartsCase { "AbortKeepsTheOldFile", { "new", "er" }, PartsCase::Abort },
+        PartsCase { "DestroyedWithoutCommitKeepsTheOldFile", { "new" }, PartsCase::Destroy }),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(FileIo, StreamedWriteCutShortFailsAtCommit)
+{
+    TempDir dir;
+    const std::string path = dir / "link.html";
+    ASSERT_TRUE(file_io::WriteFileAtomic(path, "old contents"));
+    rlimit saved {};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    file_io::AtomicFileWriter writer;
+    ASSERT_TRUE(writer.open(path));
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool first = writer.write(std::string(3000, 'x'));
+    const bool second = writer.write(std::string(3000, 'y'));
+    const bool third = writer.write("z"); // after a failure nothing more is written
+    file_io::IoError error;
+    const bool committed = writer.commit(&error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_FALSE(third);
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(error.code, EFBIG);
+    EXPECT_EQ(error.path, path);
+    EXPECT_EQ(Read(path), "old contents");
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "link.html" });
+}
+
 TEST(FileIo, ReadFailures)
 {
     TempDir dir;
