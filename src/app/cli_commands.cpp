@@ -71,15 +71,6 @@ private:
     std::string_view m_text;
 };
 
-// The input as the URL list holds it after loading the list file.
-bool LoadList(const std::string &file, StringList &items)
-{
-    InputBytes raw;
-    if (!ReadInput(file, raw)) return false;
-    items = func_token::SplitLines(raw.view());
-    return true;
-}
-
 // A text command puts its result back into the source text as a whole, which normalizes it.
 int WriteSourceText(std::string_view result, int status)
 {
@@ -588,11 +579,44 @@ int RunPiecewise(const Options &options, Piecewise kind)
     return out.flush() ? 0 : 1;
 }
 
+std::optional<func_lanzo::Cleanup> CleanupCommand(const std::string &command)
+{
+    if (command == "tags") return func_lanzo::Cleanup::CutOutTags;
+    if (command == "untag") return func_lanzo::Cleanup::RemoveTags;
+    if (command == "trim") return func_lanzo::Cleanup::TrimLines;
+    if (command == "noempty") return func_lanzo::Cleanup::DeleteEmptyLines;
+    if (command == "clean") return func_lanzo::Cleanup::Clean;
+    return std::nullopt;
+}
+
+// The cleanup commands read the source text in place and write their result in blocks as it
+// is made, put back into source-text form on the way as a whole result would be: memory
+// stays at the input plus a block.
+int RunCleanup(const Options &options, func_lanzo::Cleanup command)
+{
+    SourceText source;
+    if (!source.load(options.file)) return 1;
+    constexpr std::size_t kBlock = 1u << 20;
+    OutputSink out(kBlock);
+    text_stream::BreakNormalizer storing;
+    std::string block, scratch;
+    block.reserve(kBlock + (64u << 10));
+    const auto store = [&](std::string_view bytes) {
+        if (!storing.ended()) out.append(storing.next(bytes, scratch));
+    };
+    func_lanzo::AppendCleanupText(command, source.text(), block, kBlock, store);
+    store(block);
+    out.append(storing.finish());
+    return out.flush() ? 0 : 1;
+}
+
 } // namespace
 
 int RunTextCommand(const Options &options)
 {
     if (const std::optional<Piecewise> kind = PiecewiseCommand(options)) return RunPiecewise(options, *kind);
+    if (const std::optional<func_lanzo::Cleanup> cleanup = CleanupCommand(options.command))
+        return RunCleanup(options, *cleanup);
     SourceText source;
     if (!source.load(options.file)) return 1;
     url_codec::CommandResult result = RunWholeText(options.command, options.lines, source.text());
@@ -602,16 +626,37 @@ int RunTextCommand(const Options &options)
 
 int RunLinkPage(const Options &options)
 {
-    StringList items;
-    if (!LoadList(options.file, items)) return 1;
+    // The items are the list file's lines, read in place; the page (about three times the
+    // list) goes to the temporary file in blocks and replaces the target once complete.
+    InputBytes list;
+    if (!ReadInput(options.file, list)) return 1;
+    const std::string_view text = list.view();
     const std::string &path = options.outFile.value_or("");
-    if (items.empty()) {
+    if (text.empty() || text.front() == '\0') {
         // The window offers the command only for a non-empty list.
         PrintError("the list is empty; " + path + " was not written");
         return 0;
     }
     file_io::IoError error;
-    if (!file_io::WriteFileAtomic(path, func_lanzo::MakeLinkPage(items), &error)) {
+    file_io::AtomicFileWriter writer;
+    if (!writer.open(path, &error)) {
+        PrintError(path + ": " + error.reason);
+        return 1;
+    }
+    constexpr std::size_t kBlock = 1u << 20;
+    std::string block;
+    block.reserve(kBlock + (64u << 10));
+    block.append(func_lanzo::LinkPageHeader());
+    text_stream::ForEachLine(text, [&](std::string_view item) {
+        func_lanzo::AppendLinkPageItem(block, item);
+        if (block.size() >= kBlock) {
+            writer.write(block);
+            block.clear();
+        }
+    });
+    block.append(func_lanzo::LinkPageFooter());
+    writer.write(block);
+    if (!writer.commit(&error)) {
         PrintError(path + ": " + error.reason);
         return 1;
     }
