@@ -43,29 +43,74 @@ private:
     std::size_t m_known = 0;
 };
 
+// Reads the stop flag once per job::kScanChunk bytes of progress through the text, so a pass
+// over a big text ends within a fraction of a millisecond of a stop. Without a progress there is
+// nothing to read and a search covers the whole text at once.
+class StopWatch
+{
+public:
+    explicit StopWatch(const job::JobProgress *progress)
+        : m_progress(progress)
+    {
+        restart();
+    }
+
+    // A new pass begins at position 0.
+    void restart() { m_nextCheck = m_progress ? 0 : std::string::npos; }
+    // Whether the pass should end, having reached pos. The flag is read only when pos has passed
+    // the next check point.
+    bool stopAt(std::size_t pos)
+    {
+        if (pos < m_nextCheck) return false;
+        m_nextCheck = pos + job::kScanChunk;
+        m_stopped = m_stopped || m_progress->stopRequested();
+        return m_stopped;
+    }
+    bool stopped() const { return m_stopped; }
+    // The position the flag is read at next: a search window ends there.
+    std::size_t nextCheck() const { return m_nextCheck; }
+
+private:
+    const job::JobProgress *m_progress;
+    std::size_t m_nextCheck = 0;
+    bool m_stopped = false;
+};
+
 // The occurrences ReplaceAll replaces, left to right: not beginning on a trail byte, each
-// search going on after the previous occurrence.
+// search going on after the previous occurrence. A search reads the stop flag once per window
+// of job::kScanChunk bytes; once stopped it finds nothing more.
 class OccurrenceFinder
 {
 public:
-    OccurrenceFinder(const std::string &text, std::string_view pattern)
+    OccurrenceFinder(const std::string &text, std::string_view pattern, StopWatch &stop)
         : m_begin(text.data())
         , m_end(text.data() + text.size())
         , m_pattern(pattern)
         , m_cursor(text.data())
+        , m_stop(stop)
     {
+        m_stop.restart();
     }
 
-    // Position of the next occurrence at or after from, or npos.
+    // Position of the next occurrence at or after from, or npos (also when stopped).
     std::size_t next(std::size_t from)
     {
-        for (const char *p = m_begin + from;;) {
-            const char *at = byte_scan::FindBytes(p, m_end, m_pattern);
-            if (at == m_end) return std::string::npos;
-            const auto pos = static_cast<std::size_t>(at - m_begin);
-            if (!m_cursor.isTrail(pos)) return pos;
-            p = at + 1;
+        const auto size = static_cast<std::size_t>(m_end - m_begin);
+        for (std::size_t pos = from; pos < size;) {
+            if (m_stop.stopAt(pos)) return std::string::npos;
+            // Occurrences that begin before the window's end; the last may reach past it.
+            const std::size_t windowEnd = std::min(size, m_stop.nextCheck());
+            const char *searchEnd = m_begin + std::min(size, windowEnd + m_pattern.size() - 1);
+            const char *at = byte_scan::FindBytes(m_begin + pos, searchEnd, m_pattern);
+            if (at == searchEnd) {
+                pos = windowEnd;
+                continue;
+            }
+            const auto found = static_cast<std::size_t>(at - m_begin);
+            if (!m_cursor.isTrail(found)) return found;
+            pos = found + 1;
         }
+        return std::string::npos;
     }
 
 private:
@@ -73,14 +118,17 @@ private:
     const char *m_end;
     std::string_view m_pattern;
     TrailCursor m_cursor;
+    StopWatch &m_stop;
 };
 
 // text = ReplaceAll(text, before, after), in place when after is not longer than before.
-// Returns whether anything was replaced.
-bool ReplacePair(std::string &text, std::string_view before, std::string_view after)
+// Returns whether anything was replaced. When stop ends the pass early, text holds the pass's
+// result up to some occurrence and the original bytes after it (a growing pass leaves text as
+// it was).
+bool ReplacePair(std::string &text, std::string_view before, std::string_view after, StopWatch &stop)
 {
     if (before.empty() || text.empty()) return false;
-    OccurrenceFinder finder(text, before);
+    OccurrenceFinder finder(text, before, stop);
     std::size_t match = finder.next(0);
     if (match == std::string::npos) return false;
     const std::size_t n = text.size();
@@ -93,6 +141,7 @@ bool ReplacePair(std::string &text, std::string_view before, std::string_view af
             out.append(after);
             copied = match + before.size();
         }
+        if (stop.stopped()) return false; // the text stays as it was
         out.append(text, copied, n - copied);
         text.swap(out);
         return true;
@@ -137,7 +186,7 @@ bool MayCreate(std::string_view pattern, std::string_view inserted)
 
 // Which of the patterns may occur in text: false only when the pattern's first two bytes (its
 // only byte, for a one-byte pattern) occur nowhere. One pass over the text for all patterns.
-std::vector<bool> MayOccur(const std::string &text, const StringList &patterns, std::size_t count)
+std::vector<bool> MayOccur(const std::string &text, const StringList &patterns, std::size_t count, StopWatch &stop)
 {
     std::vector<bool> result(count, false);
     std::vector<std::uint64_t> wanted2(1024, 0); // one bit per two-byte value, first byte low
@@ -159,21 +208,25 @@ std::vector<bool> MayOccur(const std::string &text, const StringList &patterns, 
     std::array<bool, 256> found1 {};
     const auto *bytes = reinterpret_cast<const Byte *>(text.data());
     const std::size_t n = text.size();
+    stop.restart();
     // Each wanted value is taken out once seen, so the rare branch runs at most once per value.
-    for (std::size_t i = 0; i < n && open > 0; ++i) {
-        const unsigned b = bytes[i];
-        if (wanted1[b]) {
-            wanted1[b] = false;
-            found1[b] = true;
-            --open;
-        }
-        if (i + 1 == n) break;
-        const unsigned w = b | static_cast<unsigned>(bytes[i + 1]) << 8;
-        const std::uint64_t bit = std::uint64_t { 1 } << (w & 63);
-        if (wanted2[w >> 6] & bit) {
-            wanted2[w >> 6] &= ~bit;
-            found2[w >> 6] |= bit;
-            --open;
+    for (std::size_t chunk = 0; chunk < n && open > 0 && !stop.stopAt(chunk); chunk += job::kScanChunk) {
+        const std::size_t chunkEnd = std::min(n, chunk + job::kScanChunk);
+        for (std::size_t i = chunk; i < chunkEnd && open > 0; ++i) {
+            const unsigned b = bytes[i];
+            if (wanted1[b]) {
+                wanted1[b] = false;
+                found1[b] = true;
+                --open;
+            }
+            if (i + 1 == n) break;
+            const unsigned w = b | static_cast<unsigned>(bytes[i + 1]) << 8;
+            const std::uint64_t bit = std::uint64_t { 1 } << (w & 63);
+            if (wanted2[w >> 6] & bit) {
+                wanted2[w >> 6] &= ~bit;
+                found2[w >> 6] |= bit;
+                --open;
+            }
         }
     }
     for (std::size_t i = 0; i < count; ++i) {
@@ -274,11 +327,15 @@ bool ApplyPairs(std::string &text, const StringList &before, const StringList &a
 {
     const std::size_t count = std::min(before.size(), after.size());
     if (progress) progress->setMaximum(static_cast<std::int64_t>(count));
+    // The flag is read between pairs and, through stop, inside each pass over the text.
+    StopWatch stop(progress);
     // A pair whose before text cannot occur is skipped without a pass over the text. What may
     // occur is known for the input and kept up to date as the pairs change the text.
-    std::vector<bool> mayOccur = MayOccur(text, before, count);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (mayOccur[i] && ReplacePair(text, before[i], after[i])) {
+    std::vector<bool> mayOccur = MayOccur(text, before, count, stop);
+    for (std::size_t i = 0; i < count && !stop.stopped(); ++i) {
+        const bool replaced = mayOccur[i] && ReplacePair(text, before[i], after[i], stop);
+        if (stop.stopped()) break;
+        if (replaced) {
             for (std::size_t k = i + 1; k < count; ++k)
                 if (!mayOccur[k] && !before[k].empty() && MayCreate(before[k], after[i])) mayOccur[k] = true;
         }
@@ -289,6 +346,10 @@ bool ApplyPairs(std::string &text, const StringList &before, const StringList &a
                 return false;
             }
         }
+    }
+    if (stop.stopped()) {
+        progress->setPosition(0);
+        return false;
     }
     return true;
 }

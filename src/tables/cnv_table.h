@@ -33,8 +33,10 @@ std::vector<std::string> SearchTableFiles(const std::string &dir);
 // characters, counted in characters.
 std::string TableNameFromPath(std::string_view path);
 
-// Applies the pairs in order with ReplaceAll. One progress step per pair, the stop flag read
-// after each. Returns false when stopped (text is then partly converted: callers keep the input).
+// Applies the pairs in order with ReplaceAll. One progress step per pair; the stop flag is read
+// after each pair and once per job::kScanChunk bytes within a pair's pass over the text, so a
+// stop takes effect within milliseconds on any text. Returns false when stopped (text is then
+// partly converted: callers keep the input).
 bool ApplyPairs(std::string &text, const StringList &before, const StringList &after, job::JobProgress *progress);
 
 } // namespace tables

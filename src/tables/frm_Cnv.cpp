@@ -14,6 +14,11 @@ TfrmCnv::TfrmCnv(QWidget *parent)
     stopButton()->setObjectName(QStringLiteral("Button1"));
 }
 
+namespace
+{
+constexpr std::size_t kCopyPiece = std::size_t(1) << 20;
+} // namespace
+
 TfrmCnv::Outcome TfrmCnv::run(std::string input, std::string tableName, std::string tableDir)
 {
     std::string working;
@@ -22,8 +27,14 @@ TfrmCnv::Outcome TfrmCnv::run(std::string input, std::string tableName, std::str
         func_token::StringList before, after;
         tables::MakeCnvTable(before, after, tableName, tableDir);
         progress.setMaximum(static_cast<std::int64_t>(before.size()));
-        working = input;
         progress.setCaption("変換中");
+        // The pairs work in place on a copy; copied a piece at a time, so a stop is heard
+        // during the copy of a big text too.
+        working.reserve(input.size());
+        for (std::size_t at = 0; at < input.size(); at += kCopyPiece) {
+            if (progress.stopRequested()) return;
+            working.append(input, at, kCopyPiece);
+        }
         completed = tables::ApplyPairs(working, before, after, &progress);
         // The bar goes back to 0 both at the normal end and after a stop.
         progress.setPosition(0);

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 using func_token::StringList;
 
@@ -155,14 +157,84 @@ TEST(CnvTableApply, MatchesReplaceAllOnRandomInput)
     }
 }
 
-TEST(CnvTableApply, StopEndsAfterTheCurrentPair)
+TEST(CnvTableApply, MatchesReplaceAllAcrossStopCheckWindows)
+{
+    // With a progress to watch, each pass searches the text in windows; occurrences and trail
+    // bytes that straddle a window's edge must be found exactly as in one search.
+    std::mt19937 rng(21);
+    static const char alphabet[] = { 'a', 'b', '\x82', '\xa0', '\x83', '\x41' };
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
+    for (int round = 0; round < 12; ++round) {
+        std::string input(3 * job::kScanChunk + rng() % 4096, ' ');
+        for (char &c : input)
+            c = alphabet[pick(rng)];
+        StringList before, after;
+        for (int i = 1 + rng() % 3; i > 0; --i) {
+            before.push_back(std::string(1 + rng() % 3, '\0'));
+            for (char &c : before.back())
+                c = alphabet[pick(rng)];
+            after.push_back(round % 2 ? "xyz1" : "");
+        }
+        std::string want = input;
+        for (std::size_t i = 0; i < before.size(); ++i)
+            want = func_token::ReplaceAll(want, before[i], after[i]);
+        std::string text = input;
+        job::JobProgress progress;
+        ASSERT_TRUE(tables::ApplyPairs(text, before, after, &progress));
+        ASSERT_EQ(text, want) << round;
+    }
+}
+
+TEST(CnvTableApply, StopBeforeTheStartChangesNothing)
 {
     job::JobProgress progress;
     progress.requestStop();
     std::string text = "ab";
     EXPECT_FALSE(tables::ApplyPairs(text, { "a", "b" }, { "b", "c" }, &progress));
     EXPECT_EQ(progress.position(), 0);
-    EXPECT_EQ(text, "bb"); // callers keep their input; only the first pair ran
+    EXPECT_EQ(text, "ab");
+}
+
+TEST(CnvTableApply, StopInsideAPassLeavesAConvertedPrefix)
+{
+    // A stop during a pass over a big text ends that pass early. Whatever the moment, the text
+    // is the pair applied up to some occurrence and the original after it (in place), or the
+    // input (a growing pair): never torn bytes.
+    struct Row {
+        const char *name;
+        std::string after;
+    };
+    const Row rows[] = { { "shrinking, in place", "c" }, { "same length, in place", "cd" }, { "growing", "cde" } };
+    const std::size_t units = 8 << 20;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string text;
+        text.reserve(2 * units);
+        for (std::size_t i = 0; i < units; ++i)
+            text += "ab";
+        job::JobProgress progress;
+        std::thread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            progress.requestStop();
+        });
+        const bool completed = tables::ApplyPairs(text, { "ab" }, { row.after }, &progress);
+        stopper.join();
+        if (completed) {
+            EXPECT_EQ(text.size(), units * row.after.size());
+            continue;
+        }
+        EXPECT_EQ(progress.position(), 0);
+        // Converted units, then original ones.
+        std::size_t converted = 0;
+        while (text.compare(converted * row.after.size(), row.after.size(), row.after) == 0
+            && converted * row.after.size() < text.size())
+            ++converted;
+        const std::size_t rest = text.size() - converted * row.after.size();
+        ASSERT_EQ(rest % 2, 0u);
+        EXPECT_EQ(converted + rest / 2, units);
+        EXPECT_EQ(text.find_first_not_of("ab", converted * row.after.size()), std::string::npos);
+        if (row.after.size() > 2) EXPECT_EQ(converted, 0u);
+    }
 }
 
 TEST_F(TableFiles, MakeCnvTableAppendsTablesInLoadOrder)
