@@ -251,50 +251,57 @@ inline unsigned trailBits(unsigned lead, unsigned carry)
     return (even ^ ((oddStarts + lead) << 1)) & follows & 0xFFFF;
 }
 
-// SJIS -> EUC-JP for a block where every byte keeps its place: x the block, y the bytes one
-// further on. Returns false (writing nothing) when a half-width kana starts in it.
-inline bool sjisToEuc16(const Byte *p, char *o, unsigned &carry)
+// SJIS -> EUC-JP for a block: x the block, y the bytes one further on. Every byte keeps its
+// place up to the first half-width kana that starts a character (it needs a single shift in
+// front); returns how many bytes were converted, 16 or the kana's offset (carry is then 0).
+inline unsigned sjisToEuc16(const Byte *p, char *o, unsigned &carry)
 {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
     const unsigned nonAscii = bitsOf(x);
     if (nonAscii == 0 && carry == 0) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
-        return true;
+        return 16;
     }
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
     const unsigned half = bitsOf(inRange(x, 0xA1, 0xDF));
     const unsigned trail = trailBits(nonAscii & ~half, carry);
-    if (half & ~trail) return false;
-    const unsigned lead = nonAscii & ~trail;
+    const unsigned kana = half & ~trail;
+    // Before the first kana every byte 0x80-0xFF is a lead or a trail.
     // The lead: ((s1 < 0xA0 ? s1 - 0x70 : s1 - 0xB0) * 2, minus one when s2 < 0x9F) | 0x80.
     const __m128i highLead = _mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xA0)), x);
     __m128i j1 = _mm_sub_epi8(_mm_sub_epi8(x, splat(0x70)), _mm_and_si128(highLead, splat(0x40)));
     j1 = _mm_add_epi8(_mm_add_epi8(j1, j1), atMost(y, 0x9E)); // 0xFF adds -1
     // The trail: s2 < 0x9F ? (s2 > 0x7F ? s2 - 0x20 : s2 - 0x1F) : s2 - 0x7E, | 0x80.
-    const __m128i low = atMost(x, 0x9E);
-    const __m128i lowSub = _mm_sub_epi8(splat(0x1F), _mm_cmplt_epi8(x, _mm_setzero_si128())); // +1 when >= 0x80
-    const __m128i j2 = _mm_sub_epi8(x, select(low, lowSub, splat(0x7E)));
-    const __m128i out = select(bytesOfBits(trail), j2, select(bytesOfBits(lead), j1, x));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(o),
-        _mm_or_si128(out, select(bytesOfBits(lead | trail), splat(0x80), _mm_setzero_si128())));
-    carry = lead >> 15 & 1;
-    return true;
+    const __m128i high = _mm_cmplt_epi8(x, _mm_setzero_si128());
+    const __m128i lowSub = _mm_sub_epi8(splat(0x1F), high); // one more when >= 0x80
+    const __m128i j2 = _mm_sub_epi8(x, select(atMost(x, 0x9E), lowSub, splat(0x7E)));
+    const __m128i trails = bytesOfBits(trail); // an ASCII byte can be a trail too
+    const __m128i out = select(trails, j2, select(high, j1, x));
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i *>(o), _mm_or_si128(out, _mm_and_si128(_mm_or_si128(high, trails), splat(0x80))));
+    if (kana) {
+        carry = 0;
+        return unsigned(__builtin_ctz(kana));
+    }
+    carry = nonAscii & ~trail & 0x8000 ? 1 : 0;
+    return 16;
 }
 
-// EUC-JP -> SJIS for a block where every byte keeps its place: before is the byte before p
-// (0 at the start). Returns false (writing nothing) when a single shift starts in it.
-inline bool eucToSjis16(const Byte *p, unsigned before, char *o, unsigned &carry)
+// EUC-JP -> SJIS for a block: before is the byte before p (0 at the start). Every byte keeps
+// its place up to the first single shift that starts a character (two bytes become one);
+// returns how many bytes were converted, 16 or the single shift's offset (carry is then 0).
+inline unsigned eucToSjis16(const Byte *p, unsigned before, char *o, unsigned &carry)
 {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     const unsigned nonAscii = bitsOf(x);
     if (nonAscii == 0 && carry == 0) {
         _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
-        return true;
+        return 16;
     }
     const unsigned leadClass = bitsOf(inRange(x, 0x81, 0xFE));
     const unsigned trail = trailBits(leadClass, carry);
     const unsigned lead = leadClass & ~trail;
-    if (bitsOf(_mm_cmpeq_epi8(x, splat(0x8E))) & lead) return false;
+    const unsigned shift = bitsOf(_mm_cmpeq_epi8(x, splat(0x8E))) & lead;
     const __m128i w = _mm_or_si128(_mm_slli_si128(x, 1), _mm_cvtsi32_si128(int(before)));
     const __m128i seven = splat(0x7F);
     // The lead: ((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0).
@@ -307,8 +314,12 @@ inline bool eucToSjis16(const Byte *p, unsigned before, char *o, unsigned &carry
     const __m128i oddAdd = _mm_add_epi8(splat(0x20), atMost(j2, 0x5F));
     const __m128i s2 = _mm_add_epi8(j2, select(odd, oddAdd, splat(0x7E)));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(o), select(bytesOfBits(trail), s2, select(bytesOfBits(lead), s1, x)));
+    if (shift) {
+        carry = 0;
+        return unsigned(__builtin_ctz(shift));
+    }
     carry = lead >> 15 & 1;
-    return true;
+    return 16;
 }
 
 // True when the block of UTF-8 at p has every byte 0x80-0xBF right after a lead byte
@@ -358,22 +369,17 @@ void EucToSjis(std::string_view in, std::string &out)
             if constexpr (kVector) {
                 unsigned carry = 0;
                 while (p < blockEnd && end - p > 16) {
-                    if (eucToSjis16(p, p > begin ? p[-1] : 0, o, carry)) {
-                        p += 16;
-                        o += 16;
-                        continue;
+                    const unsigned n = eucToSjis16(p, p > begin ? p[-1] : 0, o, carry);
+                    p += n;
+                    o += n;
+                    // Single shifts, a few at most, before the next block.
+                    for (int k = 0; n < 16 && k < 8 && end - p > 1 && p[0] == 0x8E; ++k) {
+                        *o++ = char(p[1]);
+                        p += 2;
                     }
-                    const Byte *const stop = p + 16;
-                    if (carry) {
-                        // The second byte of a pair whose first byte the block before wrote.
-                        *o++ = char(jisToSjisWord(p[-1] & 0x7F, p[0] & 0x7F) >> 8);
-                        ++p;
-                        carry = 0;
-                    }
-                    while (p < stop)
-                        step(p, p[1]);
                 }
                 if (carry) {
+                    // The second byte of a pair whose first byte the last block wrote.
                     *o++ = char(jisToSjisWord(p[-1] & 0x7F, p[0] & 0x7F) >> 8);
                     ++p;
                 }
@@ -415,22 +421,19 @@ void SjisToEuc(std::string_view in, std::string &out)
         if constexpr (kVector) {
             unsigned carry = 0;
             while (p < blockEnd && end - p > 16) {
-                if (sjisToEuc16(p, o, carry)) {
-                    p += 16;
-                    o += 16;
-                    continue;
-                }
-                const Byte *const stop = p + 16;
-                if (carry) {
-                    // The second byte of a pair whose first byte the block before wrote.
-                    *o++ = char(sjisToEucWord(p[-1], p[0]) >> 8);
+                const unsigned n = sjisToEuc16(p, o, carry);
+                p += n;
+                o += n;
+                // Half-width kana, a few at most, before the next block.
+                for (int k = 0; n < 16 && k < 16 && p < end && cp932::IsHalfWidthKana(p[0]); ++k) {
+                    o[0] = '\x8e';
+                    o[1] = char(p[0]);
+                    o += 2;
                     ++p;
-                    carry = 0;
                 }
-                while (p < stop)
-                    step(p, p[1]);
             }
             if (carry) {
+                // The second byte of a pair whose first byte the last block wrote.
                 *o++ = char(sjisToEucWord(p[-1], p[0]) >> 8);
                 ++p;
             }
@@ -495,7 +498,57 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
     const std::uint16_t *const table = cp932::Get().encode;
     bool malformed = false;
     char16_t previous = 0;
+    const auto put = [&](char *&o, unsigned u) {
+        if (const unsigned e = table[u])
+            o += storeCp932(o, e);
+        else
+            storeUnmapped(o, char16_t(u), previous);
+        previous = char16_t(u);
+    };
     const auto step = [&](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
+        if constexpr (kVector) {
+            // Blocks of standard UTF-8: the characters start at the bytes outside 0x80-0xBF, so
+            // each one is decoded on its own instead of after the one before it.
+            unsigned need = 0;
+            while (p < blockEnd && end - p >= 32) {
+                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+                const unsigned nonAscii = bitsOf(x);
+                if ((nonAscii | need) == 0) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
+                    p += 16;
+                    o += 16;
+                    previous = 0;
+                    continue;
+                }
+                const unsigned cont = bitsOf(inRange(x, 0x80, 0xBF));
+                if ((cont & need) != need) {
+                    // A character of the block before lacks a continuation byte.
+                    malformed = true;
+                    return end;
+                }
+                const unsigned lead3 = bitsOf(_mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xE0)), x));
+                const unsigned wanted = (nonAscii & ~cont) << 1 | lead3 << 2 | need;
+                if ((wanted & 0xFFFF) != cont) break; // the character loop decides
+                for (unsigned starts = ~cont & 0xFFFF; starts != 0; starts &= starts - 1) {
+                    std::uint32_t w;
+                    std::memcpy(&w, p + __builtin_ctz(starts), 4);
+                    const unsigned b0 = w & 0xFF, b1 = w >> 8 & 0x3F, b2 = w >> 16 & 0x3F;
+                    const unsigned two = (b0 & 0x3F) << 6 | b1, three = (b0 & 0x0F) << 12 | b1 << 6 | b2;
+                    put(o, b0 < 0x80 ? b0 : b0 & 0x20 ? three : two);
+                }
+                need = wanted >> 16;
+                p += 16;
+            }
+            // Past the continuation bytes of a character that crossed the last block edge.
+            if (need != 0) {
+                // The block before had 32 bytes left, so both bytes are there.
+                if ((p[0] & 0xC0) != 0x80 || (need & 2 && (p[1] & 0xC0) != 0x80)) {
+                    malformed = true;
+                    return end;
+                }
+                p += need & 2 ? 2 : 1;
+            }
+        }
         while (p < blockEnd) {
             if (copyAscii8(p, end, o)) {
                 // A low surrogate after these is no longer right after a high one.
@@ -513,11 +566,7 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
                     : three                   ? (b0 & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F)
                                               : (b0 & 0x3F) << 6 | (b1 & 0x3F));
             p += ascii ? 1 : three ? 3 : 2;
-            if (const unsigned e = table[u])
-                o += storeCp932(o, e);
-            else
-                storeUnmapped(o, u, previous);
-            previous = u;
+            put(o, u);
         }
         return p;
     };
