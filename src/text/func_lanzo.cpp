@@ -538,7 +538,7 @@ void AppendCleanupText(Cleanup command, std::string_view text, std::string &out,
 {
     forEachCleanupLine(command, text, [&](std::string_view l, bool crlf) {
         out.append(l);
-        if (crlf) out.append("\r\n");
+        if (crlf) out.append("\r\n", 2);
         if (out.size() >= flushAt && flush) {
             flush(out);
             out.clear();
