@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace cli
 {
@@ -242,19 +243,101 @@ bool ReadInput(const std::string &file, InputBytes &input)
     return true;
 }
 
+struct OutputSink::Writer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> queue; // oldest first
+    std::vector<std::string> spare;
+    bool busy = false, quit = false;
+    std::thread thread;
+
+    void run(std::atomic<bool> &ok)
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return quit || !queue.empty(); });
+            if (queue.empty()) return;
+            std::string block = std::move(queue.front());
+            queue.erase(queue.begin());
+            busy = true;
+            changed.notify_all(); // room in the queue
+            lock.unlock();
+            if (ok.load(std::memory_order_relaxed) && !WriteOutput(block)) ok.store(false, std::memory_order_relaxed);
+            block.clear();
+            lock.lock();
+            spare.push_back(std::move(block));
+            busy = false;
+            changed.notify_all();
+        }
+    }
+};
+
 OutputSink::OutputSink(std::size_t blockSize)
     : m_blockSize(blockSize)
 {
     m_buffer.reserve(blockSize);
 }
 
+OutputSink::~OutputSink()
+{
+    if (!m_writer) return;
+    drain();
+    {
+        std::lock_guard lock(m_writer->mutex);
+        m_writer->quit = true;
+    }
+    m_writer->changed.notify_all();
+    m_writer->thread.join();
+}
+
+void OutputSink::handOff()
+{
+    if (m_buffer.empty()) return;
+    if (!ok()) {
+        m_buffer.clear();
+        return;
+    }
+    if (!m_writer && std::thread::hardware_concurrency() > 1) {
+        m_writer = std::make_unique<Writer>();
+        m_writer->thread = std::thread([this] { m_writer->run(m_ok); });
+    }
+    if (!m_writer) {
+        if (!WriteOutput(m_buffer)) m_ok = false;
+        m_buffer.clear();
+        return;
+    }
+    std::unique_lock lock(m_writer->mutex);
+    // Memory stays bounded: at most two full blocks wait besides the one being written.
+    m_writer->changed.wait(lock, [&] { return m_writer->queue.size() < 2; });
+    m_writer->queue.push_back(std::move(m_buffer));
+    if (!m_writer->spare.empty()) {
+        m_buffer = std::move(m_writer->spare.back());
+        m_writer->spare.pop_back();
+    } else {
+        m_buffer = std::string();
+    }
+    lock.unlock();
+    m_writer->changed.notify_all();
+    m_buffer.clear();
+    m_buffer.reserve(m_blockSize);
+}
+
+void OutputSink::drain()
+{
+    if (!m_writer) return;
+    std::unique_lock lock(m_writer->mutex);
+    m_writer->changed.wait(lock, [&] { return m_writer->queue.empty() && !m_writer->busy; });
+}
+
 void OutputSink::append(std::string_view bytes)
 {
-    if (!m_ok) return;
+    if (!ok()) return;
     if (m_buffer.size() + bytes.size() > m_blockSize) {
-        flush();
+        handOff();
         if (bytes.size() >= m_blockSize) {
-            if (m_ok) m_ok = WriteOutput(bytes);
+            // Written where it lies, after everything before it.
+            drain();
+            if (ok() && !WriteOutput(bytes)) m_ok = false;
             return;
         }
     }
@@ -263,9 +346,9 @@ void OutputSink::append(std::string_view bytes)
 
 bool OutputSink::flush()
 {
-    if (m_ok && !m_buffer.empty()) m_ok = WriteOutput(m_buffer);
-    m_buffer.clear();
-    return m_ok;
+    handOff();
+    drain();
+    return ok();
 }
 
 bool WriteOutput(std::string_view bytes)

@@ -4,7 +4,9 @@
 #include "extract/job_progress.h"
 #include "text/func_token.h"
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -44,26 +46,38 @@ private:
 bool ReadInput(const std::string &file, InputBytes &input);
 
 // Collects output and writes it to standard output in large blocks; large pieces are written
-// straight from where they are. The first write error is reported once (as WriteOutput does)
-// and everything after it is dropped.
+// straight from where they are. On a machine with a second processor a full block is written
+// by a writer thread while the next one fills (at most two blocks wait), so making the output
+// and the system's copying of it overlap. The first write error is reported once (as
+// WriteOutput does) and everything after it is dropped. What is appended but not flushed when
+// the sink goes is dropped; blocks already handed over are written first.
 class OutputSink
 {
 public:
     explicit OutputSink(std::size_t blockSize = 1u << 20);
+    ~OutputSink();
+    OutputSink(const OutputSink &) = delete;
+    OutputSink &operator=(const OutputSink &) = delete;
+
     void append(std::string_view bytes);
     void append(char c)
     {
-        if (m_buffer.size() == m_buffer.capacity()) flush();
+        if (m_buffer.size() >= m_blockSize) handOff();
         m_buffer.push_back(c);
     }
-    // Writes what is buffered; false once a write has failed.
+    // Writes what is buffered and waits for every write; false once a write has failed.
     bool flush();
-    bool ok() const { return m_ok; }
+    bool ok() const { return m_ok.load(std::memory_order_relaxed); }
 
 private:
+    struct Writer;
+    void handOff(); // the buffer goes to be written; a fresh one takes its place
+    void drain(); // waits until every handed-over block is written
+
     std::string m_buffer;
     std::size_t m_blockSize;
-    bool m_ok = true;
+    std::atomic<bool> m_ok { true };
+    std::unique_ptr<Writer> m_writer;
 };
 
 // Writes all bytes to standard output in large blocks. On a write error (a closed pipe, a
