@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,6 +82,26 @@ bool WellFormedByCharacter(std::string_view in)
     return true;
 }
 
+// The decoder's rules on well-formed input, one 16-bit unit per character.
+std::u16string UnitsByCharacter(std::string_view in)
+{
+    std::u16string units;
+    for (std::size_t i = 0; i < in.size();) {
+        const unsigned b0 = Byte(in[i]);
+        if (b0 < 0x80) {
+            units += char16_t(b0);
+            ++i;
+        } else if (b0 & 0x20) {
+            units += char16_t((b0 & 0x0F) << 12 | (Byte(in[i + 1]) & 0x3F) << 6 | (Byte(in[i + 2]) & 0x3F));
+            i += 3;
+        } else {
+            units += char16_t((b0 & 0x3F) << 6 | (Byte(in[i + 1]) & 0x3F));
+            i += 2;
+        }
+    }
+    return units;
+}
+
 // Random text from a palette of byte ranges; long runs of one range come up often, so a run
 // of lead bytes crosses block edges with both parities.
 struct Palette {
@@ -99,6 +121,18 @@ std::string RandomText(std::mt19937 &rng, const Palette &palette, std::size_t si
     }
     return s;
 }
+
+// A copy in storage of exactly its size, so that a sanitizer build sees any read past the end.
+struct ExactCopy {
+    explicit ExactCopy(std::string_view s)
+        : bytes(new char[s.size()])
+        , view(bytes.get(), s.size())
+    {
+        std::copy(s.begin(), s.end(), bytes.get());
+    }
+    std::unique_ptr<char[]> bytes;
+    std::string_view view;
+};
 
 std::size_t RandomSize(std::mt19937 &rng)
 {
@@ -121,7 +155,9 @@ TEST(JconvertBlocks, SjisAndEucAgreeWithTheCharacterRules)
     std::string reused = "old content";
     for (const Palette &palette : palettes) {
         for (int round = 0; round < 600; ++round) {
-            const std::string text = RandomText(rng, palette, RandomSize(rng));
+            const std::string generated = RandomText(rng, palette, RandomSize(rng));
+            const ExactCopy exact(generated);
+            const std::string_view text = exact.view;
             ASSERT_EQ(SjisToEuc(text), SjisToEucByCharacter(text)) << palette.name << ::testing::PrintToString(text);
             ASSERT_EQ(EucToSjis(text), EucToSjisByCharacter(text)) << palette.name << ::testing::PrintToString(text);
             // The forms that reuse a buffer replace what it held.
@@ -186,7 +222,7 @@ TEST(IsWellFormedUtf8, AgreesWithTheConverter)
 {
     std::mt19937 rng(10);
     const auto character = [&rng]() -> std::string {
-        switch (rng() % 6) {
+        switch (rng() % 8) {
         case 0:
             return std::string(1 + rng() % 20, char('a' + rng() % 26));
         case 1:
@@ -195,38 +231,44 @@ TEST(IsWellFormedUtf8, AgreesWithTheConverter)
             return rng() % 2 ? "\r" : "\n";
         case 3:
             return "\xc3\xa9";
+        case 4:
+            return rng() % 2 ? "\x8f\x81" : "\xa3\x81\x82"; // accepted, though not standard UTF-8
+        case 5:
+            return "\xed\xa0\xbd\xed\xb0\xbd"; // a surrogate pair: one '?'
         default:
             return std::string("\xe3") + char(0x80 + rng() % 64) + char(0x80 + rng() % 64);
         }
     };
     int accepted = 0, refused = 0;
     for (int round = 0; round < 6000; ++round) {
-        std::string text;
+        std::string built;
         const std::size_t size = RandomSize(rng);
         do
-            text += character();
-        while (text.size() < size);
+            built += character();
+        while (built.size() < size);
         switch (rng() % 5) {
         case 0:
             break;
         case 1:
-            text.erase(rng() % text.size(), 1);
+            built.erase(rng() % built.size(), 1);
             break;
         case 2:
-            text.insert(text.begin() + long(rng() % (text.size() + 1)), char(0x80 + rng() % 128));
+            built.insert(built.begin() + long(rng() % (built.size() + 1)), char(0x80 + rng() % 128));
             break;
         case 3:
-            text[rng() % text.size()] = char(rng() % 256);
+            built[rng() % built.size()] = char(rng() % 256);
             break;
         default:
-            text.resize(rng() % (text.size() + 1));
+            built.resize(rng() % (built.size() + 1));
             break;
         }
-        text = text.substr(0, text.find('\0'));
+        const ExactCopy exact(built.substr(0, built.find('\0')));
+        const std::string_view text = exact.view;
         const bool wellFormed = IsWellFormedUtf8(text);
         std::string out = "old";
         ASSERT_EQ(Utf8ToSjis(text, out), wellFormed) << ::testing::PrintToString(text);
         ASSERT_EQ(out.empty(), !wellFormed || text.empty());
+        if (wellFormed) ASSERT_EQ(out, Utf16ToCp932(UnitsByCharacter(text))) << ::testing::PrintToString(text);
         ASSERT_EQ(Utf8ToSjis(text).empty() && !text.empty(), !wellFormed);
         ASSERT_EQ(IsWellFormedUtf8(func_token::NormalizeLineBreaks(text)), wellFormed)
             << ::testing::PrintToString(text);
