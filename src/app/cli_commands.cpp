@@ -543,7 +543,8 @@ int RunPiecewise(const Options &options, Piecewise kind)
     Slot slots[2];
     text_stream::BreakNormalizer loading, storing;
     std::string storeScratch, held;
-    OutputSink out(4u << 20);
+    // A converted piece is mostly written straight from its slot; only short ones are gathered.
+    OutputSink out(kPieceSize / 2);
     const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
     bool done = refused;
     std::size_t from = 0;
