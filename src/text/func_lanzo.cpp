@@ -115,10 +115,34 @@ std::optional<Range> parseRange(std::string_view line, func_token::StringList &s
     }
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
 
-    SplitTokens(scratch, line.substr(open, close - open + 1), "[]- ");
-    if (scratch.size() != 2 || scratch[0].empty() || scratch[1].empty()) return std::nullopt;
-    const std::optional<std::int32_t> start = strToInt(scratch[0]);
-    const std::optional<std::int32_t> end = strToInt(scratch[1]);
+    std::string_view startText, endText;
+    const std::string_view inside = line.substr(open + 1, close - open - 1);
+    if (std::all_of(
+            inside.begin(), inside.end(), [](char c) { return (c >= '0' && c <= '9') || c == '-' || c == ' '; })) {
+        // The usual "[00-49]": digit runs between blanks and hyphens, found without a list.
+        std::string_view runs[3];
+        int count = 0;
+        for (std::size_t i = 0; i < inside.size() && count < 3;) {
+            if (inside[i] == '-' || inside[i] == ' ') {
+                ++i;
+                continue;
+            }
+            const std::size_t from = i;
+            while (i < inside.size() && inside[i] >= '0' && inside[i] <= '9')
+                ++i;
+            runs[count++] = inside.substr(from, i - from);
+        }
+        if (count != 2) return std::nullopt;
+        startText = runs[0];
+        endText = runs[1];
+    } else {
+        SplitTokens(scratch, line.substr(open, close - open + 1), "[]- ");
+        if (scratch.size() != 2 || scratch[0].empty() || scratch[1].empty()) return std::nullopt;
+        startText = scratch[0];
+        endText = scratch[1];
+    }
+    const std::optional<std::int32_t> start = strToInt(startText);
+    const std::optional<std::int32_t> end = strToInt(endText);
     // -1 is the value the conversion reports failure with, so it counts as a failure.
     if (!start || !end || *start == -1 || *end == -1) return std::nullopt;
 
@@ -127,7 +151,7 @@ std::optional<Range> parseRange(std::string_view line, func_token::StringList &s
     r.right = line.substr(close + 1);
     r.start = *start;
     r.end = *end;
-    r.width = static_cast<int>(std::min<std::size_t>(scratch[0].size(), std::numeric_limits<int>::max()));
+    r.width = static_cast<int>(std::min<std::size_t>(startText.size(), std::numeric_limits<int>::max()));
     return r;
 }
 
@@ -758,6 +782,31 @@ void AppendExpandedLines(
     if (!range) {
         out.append(line);
         out.append(eol);
+    } else if (range->start >= 0 && range->start <= range->end) {
+        // One line is kept whole, number and line break included; the number is counted up in
+        // place, digit by digit, and the line is copied out in one piece.
+        std::string next(range->left);
+        func_lanzo::appendNumber(next, range->start, range->width);
+        std::size_t digitsEnd = next.size();
+        next.append(range->right);
+        next.append(eol);
+        for (std::int64_t n = range->start;;) {
+            out.append(next);
+            if (out.size() >= flushAt) {
+                flush(out);
+                out.clear();
+            }
+            if (++n > range->end) break;
+            std::size_t d = digitsEnd;
+            while (d > range->left.size() && next[d - 1] == '9')
+                next[--d] = '0';
+            if (d > range->left.size()) {
+                ++next[d - 1];
+            } else {
+                next.insert(d, 1, '1'); // 99 -> 100: the number gains a digit
+                ++digitsEnd;
+            }
+        }
     } else {
         // The lines are written straight into out, without a string of their own.
         std::int64_t n = range->start;

@@ -140,7 +140,10 @@ INSTANTIATE_TEST_SUITE_P(Table, ExpandSequenceTest,
         ExpandCase { "[12345678901-2]", {} }, ExpandCase { "[2147483647-2147483648]", {} },
         ExpandCase { "[$FFFFFFFF-1]", {} }, // -1 marks a failed conversion
         ExpandCase { "[1-$100000000]", {} }, ExpandCase { "[0x-3]", {} }, ExpandCase { "[$-3]", {} },
-        ExpandCase { "[1a-3]", {} }, ExpandCase { "[\"\"-3]", {} }));
+        ExpandCase { "[1a-3]", {} }, ExpandCase { "[\"\"-3]", {} },
+        // digits, blanks and hyphens only: split without the token list
+        ExpandCase { "[1 2]", { "1", "2" } }, ExpandCase { "[-07 -- 9-]", { "07", "08", "09" } },
+        ExpandCase { "[-]", {} }, ExpandCase { "[ -3]", {} }, ExpandCase { "[1-2 3]", {} }));
 
 TEST(ExpandedLineCountTest, HugeRangesAreCountedNotBuilt)
 {

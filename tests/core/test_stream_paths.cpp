@@ -231,7 +231,10 @@ TEST(ForEachExpandedLine, MatchesExpandSequence)
         = { "", "plain", "a[1-3]b", "a[08-11]", "[3-1]", "x[1-2]y[3-4]", "[a-b]", "[1-]", "\x83[1-2]",
               "\x83\x5b"
               "1-2]",
-              "p[-2-1]", "q[ 1 - 2 ]" };
+              "p[-2-1]", "q[ 1 - 2 ]",
+              // counting up in place: carries, a number that gains digits, padding kept
+              "u[7-12].jpg", "v[095-1003]/", "w[0-0]", "[98-101]", "z[9999-10001]x", "[0009-0011]",
+              "[2147483646-2147483647]" };
     for (std::string_view line : lines) {
         StringList want;
         const std::string joined = func_lanzo::ExpandSequence(line);
