@@ -268,7 +268,9 @@ TEST(IsWellFormedUtf8, AgreesWithTheConverter)
         std::string out = "old";
         ASSERT_EQ(Utf8ToSjis(text, out), wellFormed) << ::testing::PrintToString(text);
         ASSERT_EQ(out.empty(), !wellFormed || text.empty());
-        if (wellFormed) ASSERT_EQ(out, Utf16ToCp932(UnitsByCharacter(text))) << ::testing::PrintToString(text);
+        if (wellFormed) {
+            ASSERT_EQ(out, Utf16ToCp932(UnitsByCharacter(text))) << ::testing::PrintToString(text);
+        }
         ASSERT_EQ(Utf8ToSjis(text).empty() && !text.empty(), !wellFormed);
         ASSERT_EQ(IsWellFormedUtf8(func_token::NormalizeLineBreaks(text)), wellFormed)
             << ::testing::PrintToString(text);
