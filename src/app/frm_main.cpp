@@ -14,14 +14,20 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <functional>
+#include <thread>
 
 namespace
 {
@@ -96,7 +102,10 @@ TfrmMain::TfrmMain(const settings::AppPaths &paths, UserPrompts *prompts, QWidge
     FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    cancelSourceLoad();
+}
 
 void TfrmMain::setWindows(TfrmCtrl *ctrl, TfrmCnv *cnv, TfrmExtraction *extraction, TfrmExtHtml *extHtml, TfrmSet *set)
 {
@@ -140,7 +149,7 @@ void TfrmMain::buildLayout()
     Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
     Memo1->installEventFilter(this);
     Memo1->viewport()->installEventFilter(this);
-    connect(Memo1->document(), &QTextDocument::contentsChange, this, &TfrmMain::onDocumentChanged);
+    watchDocument();
 
     m_listModel = new UrlListModel(this);
     UrlList = new QListView(Splitter1);
@@ -225,17 +234,159 @@ std::string TfrmMain::sourceText() const
 
 void TfrmMain::setSourceText(std::string_view bytes, bool setModified)
 {
+    cancelSourceLoad();
     std::string normalized = func_token::NormalizeLineBreaks(bytes);
+    m_bytesStale = false;
+    m_lastEditWasUndo = false;
+    if (setModified) m_modified = true;
+    if (normalized.size() >= kBackgroundLoadBytes) {
+        m_sourceBytes = std::move(normalized);
+        startSourceLoad();
+        return;
+    }
     const QString text = BytesToEditorText(normalized);
     // Switched before the text goes in, so the new text is laid out once.
     setLongLineWrap(longestLine(text) > kLongLineChars);
     m_settingText = true;
     Memo1->setPlainText(text);
     m_settingText = false;
+    Memo1->setReadOnly(false);
     m_sourceBytes = std::move(normalized);
-    m_bytesStale = false;
-    m_lastEditWasUndo = false;
-    if (setModified) m_modified = true;
+}
+
+// ---- Big texts laid in on a worker thread ----------------------------------------------------
+
+// Filling a QTextDocument costs a few microseconds per line, seconds for a page of half a million
+// lines. The editor shows the start of the text read-only while a worker builds the whole
+// document, without a layout; the finished document is handed to the user-interface thread and
+// put in the editor in one step.
+struct TfrmMain::SourceLoad {
+    std::thread worker;
+    std::atomic<bool> cancel { false };
+    QTextDocument *document = nullptr; // set by the worker before it posts the hand-over
+    int longest = 0;
+    unsigned serial = 0;
+};
+
+namespace
+{
+
+// The editor text is inserted a piece at a time, each ending after a line break, so a cancel is
+// heard within milliseconds; the pieces together give the same blocks as one insert.
+constexpr qsizetype kInsertPiece = qsizetype(1) << 20;
+
+// Builds the document of bytes on the calling thread and hands it to target's thread; nullptr
+// when cancelled.
+QTextDocument *buildDocument(
+    std::string_view bytes, const QFont &font, QThread *target, const std::atomic<bool> &cancel, int &longest)
+{
+    const QString text = BytesToEditorText(bytes);
+    const qsizetype longestChars = longestLine(text);
+    longest = int(std::min<qsizetype>(longestChars, INT_MAX));
+    auto *doc = new QTextDocument;
+    doc->setUndoRedoEnabled(false);
+    doc->setDefaultFont(font);
+    QTextCursor cursor(doc);
+    for (qsizetype at = 0; at < text.size();) {
+        if (cancel.load(std::memory_order_relaxed)) {
+            delete doc;
+            return nullptr;
+        }
+        qsizetype end = text.indexOf(QLatin1Char('\n'), std::min(text.size(), at + kInsertPiece));
+        end = end < 0 ? text.size() : end + 1;
+        cursor.insertText(text.mid(at, end - at));
+        at = end;
+    }
+    doc->moveToThread(target);
+    return doc;
+}
+
+} // namespace
+
+void TfrmMain::startSourceLoad()
+{
+    const std::string_view bytes = m_sourceBytes;
+    // The start of the text, cut after a line break where there is one (a cut inside a
+    // character shows its bytes as escapes, which read back as the same bytes).
+    std::size_t cut = std::min(bytes.size(), kPreviewBytes);
+    const std::size_t lf = bytes.substr(0, cut).rfind('\n');
+    if (lf != std::string_view::npos) cut = lf > 0 && bytes[lf - 1] == '\r' ? lf - 1 : lf; // before the break
+    const QString preview = BytesToEditorText(bytes.substr(0, cut));
+    setLongLineWrap(longestLine(preview) > kLongLineChars);
+    m_settingText = true;
+    Memo1->setPlainText(preview);
+    m_settingText = false;
+    Memo1->setReadOnly(true);
+
+    m_load = std::make_unique<SourceLoad>();
+    SourceLoad *load = m_load.get();
+    load->serial = ++m_loadSerial;
+    const QFont font = Memo1->document()->defaultFont();
+    QThread *const target = thread();
+    load->worker = std::thread([this, load, bytes, font, target] {
+        load->document = buildDocument(bytes, font, target, load->cancel, load->longest);
+        const unsigned serial = load->serial;
+        QMetaObject::invokeMethod(
+            this, [this, serial] { installLoadedDocument(serial); }, Qt::QueuedConnection);
+    });
+}
+
+void TfrmMain::cancelSourceLoad()
+{
+    if (!m_load) return;
+    m_load->cancel.store(true, std::memory_order_relaxed);
+    if (m_load->worker.joinable()) m_load->worker.join();
+    // A document finished before the cancel was heard is not wanted either.
+    delete m_load->document;
+    m_load.reset();
+}
+
+void TfrmMain::finishSourceLoad()
+{
+    if (m_load) installLoadedDocument(m_load->serial);
+}
+
+void TfrmMain::installLoadedDocument(unsigned serial)
+{
+    // A hand-over posted by a load that was cancelled or already installed is stale.
+    if (!m_load || m_load->serial != serial) return;
+    if (m_load->worker.joinable()) m_load->worker.join();
+    QTextDocument *doc = m_load->document;
+    const int longest = m_load->longest;
+    m_load.reset();
+    Memo1->setReadOnly(false);
+    if (!doc) return;
+
+    // The caret, the selection and the scroll position in the start of the text stay.
+    const QTextCursor shown = Memo1->textCursor();
+    const int anchor = shown.anchor(), position = shown.position();
+    const int vertical = Memo1->verticalScrollBar()->value();
+    const int horizontal = Memo1->horizontalScrollBar()->value();
+
+    setLongLineWrap(longest > kLongLineChars);
+    doc->setParent(Memo1);
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
+    const QPointer<QTextDocument> previous = Memo1->document();
+    m_settingText = true;
+    Memo1->setDocument(doc);
+    m_settingText = false;
+    // The editor deletes only the document it made itself.
+    delete previous.data();
+    doc->setUndoRedoEnabled(true);
+    watchDocument();
+
+    QTextCursor cursor(doc);
+    cursor.setPosition(std::min(anchor, doc->characterCount() - 1));
+    cursor.setPosition(std::min(position, doc->characterCount() - 1), QTextCursor::KeepAnchor);
+    Memo1->setTextCursor(cursor);
+    Memo1->verticalScrollBar()->setValue(vertical);
+    Memo1->horizontalScrollBar()->setValue(horizontal);
+}
+
+void TfrmMain::watchDocument()
+{
+    connect(
+        Memo1->document(), &QTextDocument::contentsChange, this, &TfrmMain::onDocumentChanged, Qt::UniqueConnection);
 }
 
 bool TfrmMain::hasSourceSelection() const
@@ -251,6 +402,7 @@ std::string TfrmMain::selectedSourceText() const
 
 void TfrmMain::replaceSourceSelection(std::string_view bytes)
 {
+    finishSourceLoad();
     QTextCursor cursor = Memo1->textCursor();
     cursor.insertText(BytesToEditorText(bytes));
     Memo1->setTextCursor(cursor);
@@ -269,7 +421,10 @@ void TfrmMain::setModified(bool modified)
 
 void TfrmMain::onDocumentChanged(int from, int removed, int added)
 {
-    if (m_settingText || (removed == 0 && added == 0)) return;
+    // While the editor shows only the start of a text, the bytes stay the text: re-encoding the
+    // start would lose the rest. (The editor is read-only then, and every command that edits
+    // waits for the whole text first.)
+    if (m_settingText || m_load || (removed == 0 && added == 0)) return;
     m_bytesStale = true;
     m_modified = true;
     if (!m_inUndo) m_lastEditWasUndo = false;
@@ -346,6 +501,7 @@ int editorPosition(const QTextDocument *doc, const std::string &bytes, std::size
 
 void TfrmMain::selectSourceBytes(std::size_t offset, std::size_t length)
 {
+    finishSourceLoad();
     const std::string bytes = sourceText();
     const QTextDocument *doc = Memo1->document();
     const int start = editorPosition(doc, bytes, offset, false);
@@ -557,6 +713,19 @@ bool TfrmMain::handleEditorKeys(QEvent *event)
 
 bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_load && (watched == Memo1 || watched == Memo1->viewport())) {
+        // Typing, clicking or selecting in the editor needs the whole text in it.
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::InputMethod:
+            finishSourceLoad();
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == Memo1) return handleEditorKeys(event) || QMainWindow::eventFilter(watched, event);
     if (watched == UrlList) {
         // Delete with any modifier deletes the selected items, Shift+Delete included.

@@ -79,6 +79,16 @@ public:
     // whole for every keystroke on it: about 0.1 s at 100,000 characters and over a second at a
     // million; wrapped, the same lines cost a third to a half of that.
     static constexpr int kLongLineChars = 100000;
+    // A text of at least this many bytes goes into the editor in the background: the start of
+    // it shows at once (read-only), the whole of it once laid in on a worker thread (about 4 us
+    // per line). Commands on the whole text work on the bytes meanwhile; the first key press or
+    // click in the editor, and every command that edits it or selects in it, wait for the rest.
+    static constexpr std::size_t kBackgroundLoadBytes = std::size_t(4) << 20;
+    static constexpr std::size_t kPreviewBytes = std::size_t(256) << 10;
+    // Whether the editor still shows only the start of the text (a test hook).
+    bool sourceLoadPending() const { return m_load != nullptr; }
+    // Waits for a background load and puts the whole text in the editor.
+    void finishSourceLoad();
     // How often the whole editor text has been re-encoded into bytes (a test hook: an unedited
     // text is never re-encoded).
     int sourceEncodeCount() const { return m_sourceEncodeCount; }
@@ -197,6 +207,10 @@ private:
     void onDocumentChanged(int from, int removed, int added);
     void followLongLines(int from, int removed, int added);
     void setLongLineWrap(bool wrap);
+    void startSourceLoad();
+    void cancelSourceLoad();
+    void installLoadedDocument(unsigned serial);
+    void watchDocument();
     void onSplitterMoved();
     void applyListWidth();
     void runShortcut(QAction *item, void (TfrmMain::*rule)());
@@ -239,6 +253,11 @@ private:
     // The source text's bytes are the truth; the editor shows them. The cache is re-encoded
     // from the editor only after the document changed.
     mutable std::string m_sourceBytes;
+    // The background load of a big text (frm_main.cpp); it reads m_sourceBytes, which nothing
+    // changes while it runs (setSourceText cancels it first, and the editor cannot be edited).
+    struct SourceLoad;
+    std::unique_ptr<SourceLoad> m_load;
+    unsigned m_loadSerial = 0;
     mutable bool m_bytesStale = false;
     mutable int m_sourceEncodeCount = 0;
     bool m_wrapWanted = false; // the text holds a line longer than kLongLineChars

@@ -27,6 +27,7 @@
 // "元に戻す": the editor keeps one level, so an undo right after an undo takes it back.
 void TfrmMain::mnuUndoClick()
 {
+    finishSourceLoad();
     QTextDocument *doc = Memo1->document();
     m_inUndo = true;
     if (m_lastEditWasUndo && doc->isRedoAvailable()) {
@@ -42,6 +43,7 @@ void TfrmMain::mnuUndoClick()
 // "削除": the selection goes, and with it every undo step.
 void TfrmMain::mnuDeleteClick()
 {
+    finishSourceLoad();
     QTextCursor cursor = Memo1->textCursor();
     if (!cursor.hasSelection()) return;
     cursor.removeSelectedText();
@@ -58,6 +60,7 @@ void TfrmMain::mnuDeleteAllClick()
 
 void TfrmMain::mnuCutClick()
 {
+    finishSourceLoad();
     Memo1->cut();
 }
 void TfrmMain::mnuCopyClick()
@@ -66,10 +69,12 @@ void TfrmMain::mnuCopyClick()
 }
 void TfrmMain::mnuPasteClick()
 {
+    finishSourceLoad();
     Memo1->paste();
 }
 void TfrmMain::mnuSelectAllClick()
 {
+    finishSourceLoad();
     Memo1->selectAll();
 }
 

@@ -7,6 +7,7 @@
 // skipped. Timings are printed, never asserted.
 #include "app/frm_main.h"
 #include "app/frm_urllist.h"
+#include "encoding/editor_text_qt.h"
 #include "extract/frm_ExtHtml.h"
 #include "extract/frm_Extraction.h"
 #include "settings/file_io.h"
@@ -81,6 +82,9 @@ private slots:
     void wrapFollowsLongLines();
     void unEditedTextIsNotReencoded_data();
     void unEditedTextIsNotReencoded();
+    void bigTextLoadsInTheBackground_data();
+    void bigTextLoadsInTheBackground();
+    void bigTextLoadStoppedByClosing();
     void measureBigPage();
 };
 
@@ -299,6 +303,146 @@ void TstScale::unEditedTextIsNotReencoded()
     QCOMPARE(s.main()->sourceEncodeCount() - before, edited ? 1 : 0);
 }
 
+// ---- Big texts laid in on a worker thread ------------------------------------------------------
+
+namespace
+{
+
+// A text just over the background-load size: lines of Shift_JIS, half-width kana, bytes that are
+// no character, a lead byte before the line break and a few very short lines.
+std::string bigText(char tag)
+{
+    std::string text;
+    text.reserve(TfrmMain::kBackgroundLoadBytes + 4096);
+    for (int i = 0; text.size() < TfrmMain::kBackgroundLoadBytes + 1000; ++i) {
+        text += tag;
+        text += std::to_string(i);
+        text += i % 7 == 0 ? std::string("\r\n") : std::string(" <a href=\"http://example.jp/\">");
+        text += sjis::A;
+        text += sjis::KA;
+        text += "\xb1\x80\xa0\xfd ";
+        text += sjis::TAKA;
+        text += i % 5 == 0 ? "\x82" : "";
+        text += "\r\n";
+    }
+    return text;
+}
+
+// Waits until the whole text is in the editor.
+bool waitForLoad(const Session &s)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (s.main()->sourceLoadPending() && waited.elapsed() < 60000)
+        QTest::qWait(5);
+    return !s.main()->sourceLoadPending();
+}
+
+// What the editor holds, as bytes.
+std::string editorBytes(const Session &s)
+{
+    return EditorTextToBytes(s.memo()->document()->toRawText());
+}
+
+} // namespace
+
+// What happens while a big text is still being laid in.
+enum LoadAction { LeaveAlone, TypeKey, SelectAll, SelectBytesNearTheEnd, SmallTextInstead, BigTextInstead, Undo };
+
+void TstScale::bigTextLoadsInTheBackground_data()
+{
+    QTest::addColumn<int>("action");
+    QTest::newRow("left alone: the whole text arrives") << int(LeaveAlone);
+    QTest::newRow("a key typed waits for it and lands at the caret") << int(TypeKey);
+    QTest::newRow("select all selects the whole text") << int(SelectAll);
+    QTest::newRow("selecting bytes past the start") << int(SelectBytesNearTheEnd);
+    QTest::newRow("a small text set meanwhile wins") << int(SmallTextInstead);
+    QTest::newRow("another big text set meanwhile wins") << int(BigTextInstead);
+    QTest::newRow("typing and undoing after the load") << int(Undo);
+}
+
+void TstScale::bigTextLoadsInTheBackground()
+{
+    QFETCH(int, action);
+    TempHome home;
+    Session s(home);
+    const std::string text = bigText('a');
+    const int encodes = s.main()->sourceEncodeCount();
+    s.main()->setSourceText(text, false);
+
+    // At once: the bytes are the text, the editor shows its start and cannot be edited yet.
+    QVERIFY(s.main()->sourceLoadPending());
+    QVERIFY(s.memo()->isReadOnly());
+    QCOMPARE(s.main()->sourceText(), text);
+    const std::string shown = editorBytes(s);
+    QVERIFY(!shown.empty() && shown.size() <= TfrmMain::kPreviewBytes);
+    QCOMPARE(text.compare(0, shown.size(), shown), 0);
+
+    std::string want = text;
+    switch (LoadAction(action)) {
+    case LeaveAlone:
+        break;
+    case TypeKey:
+        s.memo()->moveCursor(QTextCursor::Start);
+        QTest::keyClick(s.memo(), Qt::Key_X);
+        QVERIFY(!s.main()->sourceLoadPending());
+        want = "x" + text;
+        break;
+    case SelectAll:
+        s.main()->mnuSelectAllClick();
+        QCOMPARE(s.main()->selectedSourceText(), text);
+        break;
+    case SelectBytesNearTheEnd: {
+        // One whole line near the end.
+        const std::size_t start = text.rfind('\n', text.size() - 100) + 1;
+        const std::size_t length = text.find('\r', start) - start;
+        s.main()->selectSourceBytes(start, length);
+        QCOMPARE(s.main()->selectedSourceText(), text.substr(start, length));
+        break;
+    }
+    case SmallTextInstead:
+        want = "small\r\ntext";
+        s.main()->setSourceText(want, true);
+        QVERIFY(!s.main()->sourceLoadPending());
+        break;
+    case BigTextInstead:
+        want = bigText('b');
+        s.main()->setSourceText(want, true);
+        QVERIFY(s.main()->sourceLoadPending());
+        break;
+    case Undo:
+        QVERIFY(waitForLoad(s));
+        s.memo()->moveCursor(QTextCursor::End);
+        QTest::keyClicks(s.memo(), "yz");
+        QCOMPARE(s.main()->sourceText(), text + "yz");
+        s.main()->mnuUndoClick();
+        break;
+    }
+    QVERIFY(waitForLoad(s));
+    QVERIFY(!s.memo()->isReadOnly());
+    QCOMPARE(s.main()->sourceText(), want);
+    QCOMPARE(editorBytes(s), want);
+    QCOMPARE(s.memo()->document()->blockCount(), int(std::count(want.begin(), want.end(), '\n')) + 1);
+    // The bytes served every read of an unedited text.
+    if (action == LeaveAlone || action == SelectAll || action == SelectBytesNearTheEnd)
+        QCOMPARE(s.main()->sourceEncodeCount(), encodes);
+    // Edits after the load reach the bytes.
+    s.memo()->moveCursor(QTextCursor::Start);
+    QTest::keyClick(s.memo(), Qt::Key_Q);
+    QCOMPARE(s.main()->sourceText(), "q" + want);
+}
+
+void TstScale::bigTextLoadStoppedByClosing()
+{
+    // The window goes while the worker is still filling the document: it is stopped and joined.
+    TempHome home;
+    auto s = std::make_unique<Session>(home);
+    s->main()->setSourceText(bigText('c'), false);
+    QVERIFY(s->main()->sourceLoadPending());
+    s.reset();
+    QTest::qWait(20); // a hand-over posted before the end finds no window
+}
+
 // ---- Timings ---------------------------------------------------------------------------------
 
 namespace
@@ -379,10 +523,16 @@ void TstScale::measureBigPage()
     report("open: file read, editor filled", t.elapsed());
     main->repaint();
     report("open: window painted (usable)", t.elapsed());
+    while (main->sourceLoadPending())
+        QTest::qWait(5);
+    memo->viewport()->repaint();
+    report("open: whole text in the editor (in the background)", t.elapsed());
     t.start();
     QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
     memo->viewport()->repaint();
     report("editor: Ctrl+End and paint", t.elapsed());
+    // LANZO_MEASURE_OPEN_ONLY=1 ends the run here, for profiling the open alone.
+    if (qEnvironmentVariableIntValue("LANZO_MEASURE_OPEN_ONLY") == 1) return;
 
     t.start();
     main->N7Click();
