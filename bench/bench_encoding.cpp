@@ -10,6 +10,8 @@
 
 #include <cstdlib>
 #include <random>
+#include <string>
+#include <string_view>
 
 namespace
 {
@@ -84,9 +86,24 @@ void BM_EditorEncode(benchmark::State &state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Input(state).size()));
 }
 
+// The conversions are overloaded (a returning form and one that reuses a buffer): these name
+// the returning form.
+std::string SjisToEuc(std::string_view in)
+{
+    return jconvert::SjisToEuc(in);
+}
+std::string EucToSjis(std::string_view in)
+{
+    return jconvert::EucToSjis(in);
+}
+std::string Utf8ToSjis(std::string_view in)
+{
+    return jconvert::Utf8ToSjis(in);
+}
+
 void BM_SjisToEuc(benchmark::State &state)
 {
-    Run(state, Input(state), jconvert::SjisToEuc);
+    Run(state, Input(state), SjisToEuc);
 }
 void BM_SjisToUtf8(benchmark::State &state)
 {
@@ -95,12 +112,32 @@ void BM_SjisToUtf8(benchmark::State &state)
 
 void BM_EucToSjis(benchmark::State &state)
 {
-    Run(state, jconvert::SjisToEuc(Input(state)), jconvert::EucToSjis);
+    Run(state, SjisToEuc(Input(state)), EucToSjis);
 }
 
 void BM_Utf8ToSjis(benchmark::State &state)
 {
-    Run(state, jconvert::SjisToUtf8(Input(state)), jconvert::Utf8ToSjis);
+    Run(state, jconvert::SjisToUtf8(Input(state)), Utf8ToSjis);
+}
+
+// The command line's way: 256 KB pieces into one reused buffer.
+void BM_SjisToEucPieces(benchmark::State &state)
+{
+    const std::string &in = Input(state);
+    std::string out;
+    for (auto _ : state) {
+        for (std::size_t from = 0; from < in.size(); from += 256u << 10) {
+            jconvert::SjisToEuc(std::string_view(in).substr(from, 256u << 10), out);
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in.size()));
+}
+
+// The check utf82sjis makes before it writes anything.
+void BM_IsWellFormedUtf8(benchmark::State &state)
+{
+    Run(state, jconvert::SjisToUtf8(Input(state)), jconvert::IsWellFormedUtf8);
 }
 
 void BM_UrlEncode(benchmark::State &state)
@@ -120,7 +157,9 @@ BENCHMARK(BM_EditorDecode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EditorEncode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SjisToEuc)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EucToSjis)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SjisToEucPieces)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SjisToUtf8)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IsWellFormedUtf8)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Utf8ToSjis)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UrlEncode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UrlDecode)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
