@@ -79,13 +79,6 @@ int WriteSourceText(std::string_view result, int status)
     return written ? status : 1;
 }
 
-void AppendItem(std::string &out, std::string_view item, bool crlf)
-{
-    out.append(item);
-    if (crlf) out.push_back('\r');
-    out.push_back('\n');
-}
-
 int WriteList(const StringList &items, bool crlf, int status)
 {
     if (!WriteOutput(JoinItems(items, crlf))) return 1;
@@ -155,15 +148,15 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
     job::JobProgress progress;
     if (tableNames.empty() && !autoExpand) {
         // The URLs go straight from the text into the output, no string per URL.
-        std::string out;
+        HeldOutput out;
         bool stopped = false;
         const bool finished = RunJob(progress, [&] {
-            stopped = !extract_stream::ForEachMatch(source.text(), conditions, &progress,
-                [&](std::string_view url) { AppendItem(out, url, options.crlf); });
+            stopped = !extract_stream::ForEachMatch(
+                source.text(), conditions, &progress, [&](std::string_view url) { out.appendItem(url, options.crlf); });
         });
         if (!finished || stopped) return Stopped();
         source.release();
-        return WriteOutput(out) ? 0 : 1;
+        return out.write() ? 0 : 1;
     }
 
     extraction::ExtractionResult result;
@@ -190,15 +183,15 @@ int RunLinks(const Options &options)
     SourceText source;
     if (!source.load(options.file)) return 1;
     job::JobProgress progress;
-    std::string out;
+    HeldOutput out;
     bool stopped = false;
     const bool finished = RunJob(progress, [&] {
         stopped = !extract_stream::ForEachLink(
-            source.text(), &progress, [&](std::string_view link) { AppendItem(out, link, options.crlf); });
+            source.text(), &progress, [&](std::string_view link) { out.appendItem(link, options.crlf); });
     });
     if (!finished || stopped) return Stopped();
     source.release();
-    return WriteOutput(out) ? 0 : 1;
+    return out.write() ? 0 : 1;
 }
 
 namespace

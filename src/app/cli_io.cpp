@@ -351,6 +351,27 @@ bool OutputSink::flush()
     return ok();
 }
 
+void HeldOutput::appendItem(std::string_view item, bool crlf)
+{
+    constexpr std::size_t kBlock = 4u << 20;
+    const std::size_t need = item.size() + 2;
+    if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < need) {
+        m_blocks.emplace_back();
+        m_blocks.back().reserve(std::max(kBlock, need));
+    }
+    std::string &block = m_blocks.back();
+    block.append(item);
+    if (crlf) block.push_back('\r');
+    block.push_back('\n');
+}
+
+bool HeldOutput::write() const
+{
+    for (const std::string &block : m_blocks)
+        if (!WriteOutput(block)) return false;
+    return true;
+}
+
 bool WriteOutput(std::string_view bytes)
 {
     int error = 0;

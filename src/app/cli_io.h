@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cli
 {
@@ -78,6 +79,19 @@ private:
     std::size_t m_blockSize;
     std::atomic<bool> m_ok { true };
     std::unique_ptr<Writer> m_writer;
+};
+
+// Output held until a job has finished (a stopped job writes nothing), kept in blocks of a few
+// MB so that growing it never copies or re-faults what is already there.
+class HeldOutput
+{
+public:
+    void appendItem(std::string_view item, bool crlf);
+    // Writes every block to standard output; false (after the message) on a write error.
+    bool write() const;
+
+private:
+    std::vector<std::string> m_blocks;
 };
 
 // Writes all bytes to standard output in large blocks. On a write error (a closed pipe, a

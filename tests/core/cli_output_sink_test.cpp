@@ -105,3 +105,32 @@ TEST(OutputSink, AFullDiskFailsTheFlushAndDropsTheRest)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(HeldOutput, ItemsComeOutInOrderAcrossBlocks)
+{
+    const std::string path = ::testing::TempDir() + "held_out.bin";
+    for (const bool crlf : { false, true }) {
+        std::string want;
+        {
+            StdoutTo redirect(path.c_str());
+            cli::HeldOutput held;
+            // Items around and beyond the block size, and many small ones in between.
+            const std::size_t sizes[] = { 0, 5, (4u << 20) - 3, 2, (4u << 20) + 10, 1 };
+            for (int round = 0; round < 3; ++round) {
+                for (const std::size_t size : sizes) {
+                    const std::string item(size, static_cast<char>('a' + round));
+                    held.appendItem(item, crlf);
+                    want += item + (crlf ? "\r\n" : "\n");
+                }
+            }
+            ASSERT_TRUE(held.write());
+        }
+        EXPECT_TRUE(ReadFile(path) == want) << "crlf " << crlf;
+    }
+    std::remove(path.c_str());
+}
+
+} // namespace
