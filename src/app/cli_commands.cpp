@@ -522,11 +522,18 @@ int RunPiecewise(const Options &options, Piecewise kind)
     if (!ReadInput(options.file, input)) return 1;
     const std::string_view raw = input.view();
     const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines;
-    // UTF-8 is checked whole first (loading ends the text at a NUL, and the line breaks that
-    // loading changes cannot make or break a character), so its output can go as it is made.
-    bool refused = kind == Piecewise::Utf8ToSjis && !jconvert::IsWellFormedUtf8(raw.substr(0, raw.find('\0')));
     std::optional<Helper> helper;
     if (raw.size() > 2 * kPieceSize && std::thread::hardware_concurrency() > 1) helper.emplace();
+    // UTF-8 is checked whole first (loading ends the text at a NUL, and the line breaks that
+    // loading changes cannot make or break a character), so its output can go as it is made.
+    // Meanwhile the helper builds the code page 932 tables, by converting nothing.
+    bool refused = false;
+    if (kind == Piecewise::Utf8ToSjis) {
+        std::string nothing;
+        if (helper) helper->start([&nothing] { jconvert::Utf8ToSjis({}, nothing); });
+        refused = !jconvert::IsWellFormedUtf8(raw.substr(0, raw.find('\0')));
+        if (helper) helper->wait();
+    }
 
     struct Slot {
         std::string loadScratch, converted;
