@@ -5,6 +5,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace editor_codec
 {
 namespace
@@ -59,7 +63,27 @@ inline std::size_t decodeSpecial(const unsigned char *p, const unsigned char *en
     return 1;
 }
 
-template <bool lineBreaks> std::size_t decodeInto(std::string_view bytes, char16_t *out)
+#if defined(__SSE2__)
+// Widens the 16 bytes at p into o and returns how many of them, from the first, are plain ASCII:
+// below 0x80 (no lead byte, no kana, no raw byte) and, in text form, no CR or LF. Those decode
+// to themselves whatever follows them. o has room for 16 units whenever p has 16 bytes left,
+// as the output never runs ahead of the input.
+template <bool lineBreaks> inline unsigned decodeAscii16(const unsigned char *p, char16_t *o)
+{
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    __m128i bad = b; // the high bit marks 0x80-0xFF
+    if constexpr (lineBreaks)
+        bad = _mm_or_si128(
+            bad, _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(b, _mm_set1_epi8('\n'))));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(b, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(b, zero));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
+    return mask == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(mask));
+}
+#endif
+
+template <bool lineBreaks, bool fast> std::size_t decodeInto(std::string_view bytes, char16_t *out)
 {
     const char16_t *const pairs = cp932::Get().pairExact;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -68,6 +92,15 @@ template <bool lineBreaks> std::size_t decodeInto(std::string_view bytes, char16
     // Branch-free for everything but NUL, CR and LF: the pair table says 0 for any byte
     // that does not start a pair with its successor.
     while (end - p >= 2) {
+#if defined(__SSE2__)
+        // Runs of ASCII (markup, addresses) sixteen bytes at a time.
+        if (fast && *p < 0x80 && end - p >= 16) {
+            const unsigned run = decodeAscii16<lineBreaks>(p, o);
+            p += run;
+            o += run;
+            if (run == 16 || end - p < 2) continue;
+        }
+#endif
         const char16_t pair = pairs[p[0] << 8 | p[1]];
         const char16_t u = pair ? pair : kSingles[p[0]];
         if (u == 0) {
@@ -108,13 +141,41 @@ template <bool lineBreaks> inline std::size_t encodeSpecial(const char16_t *p, c
     return isHighSurrogate(u) && p + 1 < end && isLowSurrogate(p[1]) ? 2 : 1;
 }
 
-template <bool lineBreaks> std::size_t encodeInto(std::u16string_view text, char *out)
+#if defined(__SSE2__)
+// Narrows the 8 units at p into o and returns how many of them, from the first, are plain ASCII:
+// U+0001-U+007F and, in text form, no CR or LF. Those encode to themselves. o has room for 8
+// bytes whenever p has 8 units left, as the buffer holds two bytes per unit.
+template <bool lineBreaks> inline unsigned encodeAscii8(const char16_t *p, char *o)
+{
+    const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i high = _mm_and_si128(u, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    __m128i bad
+        = _mm_or_si128(_mm_cmpeq_epi16(u, zero), _mm_andnot_si128(_mm_cmpeq_epi16(high, zero), _mm_set1_epi16(-1)));
+    if constexpr (lineBreaks)
+        bad = _mm_or_si128(
+            bad, _mm_or_si128(_mm_cmpeq_epi16(u, _mm_set1_epi16('\r')), _mm_cmpeq_epi16(u, _mm_set1_epi16('\n'))));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(o), _mm_packus_epi16(u, u));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(bad));
+    return mask == 0 ? 8 : static_cast<unsigned>(__builtin_ctz(mask)) / 2;
+}
+#endif
+
+template <bool lineBreaks, bool fast> std::size_t encodeInto(std::u16string_view text, char *out)
 {
     const std::uint16_t *const table = cp932::Get().editorEncode;
     const char16_t *p = text.data();
     const char16_t *const end = p + text.size();
     char *o = out;
     while (p < end) {
+#if defined(__SSE2__)
+        if (fast && *p < 0x80 && end - p >= 8) {
+            const unsigned run = encodeAscii8<lineBreaks>(p, o);
+            p += run;
+            o += run;
+            if (run == 8) continue;
+        }
+#endif
         const std::uint16_t e = table[*p];
         if (e == 0) {
             p += encodeSpecial<lineBreaks>(p, end, o);
@@ -134,12 +195,22 @@ template <bool lineBreaks> std::size_t encodeInto(std::u16string_view text, char
 
 std::size_t DecodeInto(std::string_view bytes, char16_t *out, Breaks breaks)
 {
-    return breaks == Breaks::Text ? decodeInto<true>(bytes, out) : decodeInto<false>(bytes, out);
+    return breaks == Breaks::Text ? decodeInto<true, true>(bytes, out) : decodeInto<false, true>(bytes, out);
 }
 
 std::size_t EncodeInto(std::u16string_view text, char *out, Breaks breaks)
 {
-    return breaks == Breaks::Text ? encodeInto<true>(text, out) : encodeInto<false>(text, out);
+    return breaks == Breaks::Text ? encodeInto<true, true>(text, out) : encodeInto<false, true>(text, out);
+}
+
+std::size_t DecodeIntoSimple(std::string_view bytes, char16_t *out, Breaks breaks)
+{
+    return breaks == Breaks::Text ? decodeInto<true, false>(bytes, out) : decodeInto<false, false>(bytes, out);
+}
+
+std::size_t EncodeIntoSimple(std::u16string_view text, char *out, Breaks breaks)
+{
+    return breaks == Breaks::Text ? encodeInto<true, false>(text, out) : encodeInto<false, false>(text, out);
 }
 
 namespace

@@ -33,6 +33,10 @@ std::string EncodeLine(std::u16string_view text);
 enum class Breaks { Text, Line };
 std::size_t DecodeInto(std::string_view bytes, char16_t *out, Breaks breaks = Breaks::Text);
 std::size_t EncodeInto(std::u16string_view text, char *out, Breaks breaks = Breaks::Text);
+// The same, one character at a time: the plain forms the fast ones (runs of ASCII sixteen bytes
+// at a time) are tested against.
+std::size_t DecodeIntoSimple(std::string_view bytes, char16_t *out, Breaks breaks = Breaks::Text);
+std::size_t EncodeIntoSimple(std::u16string_view text, char *out, Breaks breaks = Breaks::Text);
 constexpr std::size_t MaxEncodedSize(std::size_t units)
 {
     return 2 * units;

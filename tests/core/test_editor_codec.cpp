@@ -156,3 +156,41 @@ TEST(EditorCodecLine, BreakBytesArePlain)
     EXPECT_EQ(DecodeLine("a\r\nb\rc\n"), u"a\r\nb\rc\n");
     EXPECT_EQ(EncodeLine(u"a\r\nb\rc\n"), "a\r\nb\rc\n");
 }
+
+// The fast forms copy runs of ASCII sixteen bytes (eight units) at a time; whatever stands where
+// a run stops (a line break, a NUL, a lead byte, kana, a raw byte, the end) must come out exactly
+// as one character at a time would make it.
+TEST(EditorCodecFastPaths, MatchTheSimpleFormsOnRandomInput)
+{
+    using editor_codec::Breaks;
+    std::mt19937 rng(77);
+    const std::string specials[] = { "\r\n", "\r", "\n", std::string(1, '\0'), "\x82\xa0", "\x83\x41", "\xb1", "\x80",
+        "\xff", "\x82", "\x82\r\n", "\x87\x90", "\xed\x40" };
+    const std::u16string unitSpecials[] = { u"\n", u"\r", u"\r\n", std::u16string(1, u'\0'), u"\u2028", u"\u2029",
+        u"\u3042", u"\uff71", u"\uf782", u"\uf70d", std::u16string { char16_t(0xD83D), char16_t(0xDE00) },
+        std::u16string(1, char16_t(0xDC00)), u"\u00e9", u"\u007f" };
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        std::u16string units;
+        while (bytes.size() < std::size_t(rng() % 80)) {
+            const std::size_t run = rng() % 40;
+            for (std::size_t i = 0; i < run; ++i) {
+                const char c = char(0x20 + rng() % 0x5f);
+                bytes += c;
+                units += char16_t(c);
+            }
+            bytes += specials[rng() % std::size(specials)];
+            units += unitSpecials[rng() % std::size(unitSpecials)];
+        }
+        for (const Breaks breaks : { Breaks::Text, Breaks::Line }) {
+            std::u16string fast(bytes.size() + 16, u'\0'), simple(bytes.size() + 16, u'\0');
+            fast.resize(editor_codec::DecodeInto(bytes, fast.data(), breaks));
+            simple.resize(editor_codec::DecodeIntoSimple(bytes, simple.data(), breaks));
+            ASSERT_EQ(fast, simple) << ::testing::PrintToString(bytes);
+            std::string fastBytes(editor_codec::MaxEncodedSize(units.size()), '\0'), simpleBytes = fastBytes;
+            fastBytes.resize(editor_codec::EncodeInto(units, fastBytes.data(), breaks));
+            simpleBytes.resize(editor_codec::EncodeIntoSimple(units, simpleBytes.data(), breaks));
+            ASSERT_EQ(fastBytes, simpleBytes) << round;
+        }
+    }
+}
