@@ -271,32 +271,37 @@ struct TfrmMain::SourceLoad {
 namespace
 {
 
-// The editor text is inserted a piece at a time, each ending after a line break, so a cancel is
-// heard within milliseconds; the pieces together give the same blocks as one insert.
-constexpr qsizetype kInsertPiece = qsizetype(1) << 20;
+// The text is decoded and inserted a piece at a time, each piece ending after a line break:
+// no whole-text UTF-16 copy, and a cancel is heard within milliseconds. A cut after an LF splits
+// no character and no CR LF, so the pieces decode to the text's own lines and give the same
+// blocks as one insert.
+constexpr std::size_t kInsertPiece = std::size_t(1) << 20;
 
 // Builds the document of bytes on the calling thread and hands it to target's thread; nullptr
 // when cancelled.
 QTextDocument *buildDocument(
     std::string_view bytes, const QFont &font, QThread *target, const std::atomic<bool> &cancel, int &longest)
 {
-    const QString text = BytesToEditorText(bytes);
-    const qsizetype longestChars = longestLine(text);
-    longest = int(std::min<qsizetype>(longestChars, INT_MAX));
     auto *doc = new QTextDocument;
     doc->setUndoRedoEnabled(false);
     doc->setDefaultFont(font);
     QTextCursor cursor(doc);
-    for (qsizetype at = 0; at < text.size();) {
+    qsizetype longestChars = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
         if (cancel.load(std::memory_order_relaxed)) {
             delete doc;
             return nullptr;
         }
-        qsizetype end = text.indexOf(QLatin1Char('\n'), std::min(text.size(), at + kInsertPiece));
-        end = end < 0 ? text.size() : end + 1;
-        cursor.insertText(text.mid(at, end - at));
+        std::size_t end = bytes.find('\n', std::min(bytes.size(), at + kInsertPiece));
+        end = end == std::string_view::npos ? bytes.size() : end + 1;
+        const QString piece = BytesToEditorText(bytes.substr(at, end - at));
+        // A piece's first line goes on the last block of the pieces before it only when that
+        // block is empty (the pieces end after line breaks), so lines are measured per piece.
+        longestChars = std::max(longestChars, longestLine(piece));
+        cursor.insertText(piece);
         at = end;
     }
+    longest = int(std::min<qsizetype>(longestChars, INT_MAX));
     doc->moveToThread(target);
     return doc;
 }
