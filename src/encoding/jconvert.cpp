@@ -508,40 +508,44 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
     const auto step = [&](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
         if constexpr (kVector) {
             // Blocks of standard UTF-8: the characters start at the bytes outside 0x80-0xBF, so
-            // each one is decoded on its own instead of after the one before it.
-            unsigned need = 0;
-            while (p < blockEnd && end - p >= 32) {
-                const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-                const unsigned nonAscii = bitsOf(x);
+            // each one is decoded on its own instead of after the one before it. Four vectors
+            // make one 64-bit mask, so that the walk over the starts ends once per 64 bytes.
+            std::uint64_t need = 0;
+            while (p < blockEnd && end - p >= 80) {
+                std::uint64_t nonAscii = 0, cont = 0, lead3 = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+                    nonAscii |= std::uint64_t(bitsOf(x)) << 16 * k;
+                    cont |= std::uint64_t(bitsOf(inRange(x, 0x80, 0xBF))) << 16 * k;
+                    lead3 |= std::uint64_t(bitsOf(_mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xE0)), x))) << 16 * k;
+                }
                 if ((nonAscii | need) == 0) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
-                    p += 16;
-                    o += 16;
+                    std::memcpy(o, p, 64);
+                    p += 64;
+                    o += 64;
                     previous = 0;
                     continue;
                 }
-                const unsigned cont = bitsOf(inRange(x, 0x80, 0xBF));
                 if ((cont & need) != need) {
                     // A character of the block before lacks a continuation byte.
                     malformed = true;
                     return end;
                 }
-                const unsigned lead3 = bitsOf(_mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xE0)), x));
-                const unsigned wanted = (nonAscii & ~cont) << 1 | lead3 << 2 | need;
-                if ((wanted & 0xFFFF) != cont) break; // the character loop decides
-                for (unsigned starts = ~cont & 0xFFFF; starts != 0; starts &= starts - 1) {
+                const std::uint64_t lead = nonAscii & ~cont;
+                if ((lead << 1 | lead3 << 2 | need) != cont) break; // the character loop decides
+                for (std::uint64_t starts = ~cont; starts != 0; starts &= starts - 1) {
                     std::uint32_t w;
-                    std::memcpy(&w, p + __builtin_ctz(starts), 4);
+                    std::memcpy(&w, p + __builtin_ctzll(starts), 4);
                     const unsigned b0 = w & 0xFF, b1 = w >> 8 & 0x3F, b2 = w >> 16 & 0x3F;
                     const unsigned two = (b0 & 0x3F) << 6 | b1, three = (b0 & 0x0F) << 12 | b1 << 6 | b2;
                     put(o, b0 < 0x80 ? b0 : b0 & 0x20 ? three : two);
                 }
-                need = wanted >> 16;
-                p += 16;
+                need = lead >> 63 | lead3 >> 62;
+                p += 64;
             }
             // Past the continuation bytes of a character that crossed the last block edge.
             if (need != 0) {
-                // The block before had 32 bytes left, so both bytes are there.
+                // The block before had 80 bytes left, so both bytes are there.
                 if ((p[0] & 0xC0) != 0x80 || (need & 2 && (p[1] & 0xC0) != 0x80)) {
                     malformed = true;
                     return end;
