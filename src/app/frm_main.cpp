@@ -302,6 +302,16 @@ QTextDocument *buildDocument(
         at = end;
     }
     longest = int(std::min<qsizetype>(longestChars, INT_MAX));
+    // The editor lays the document out for its width when it takes it, which makes a text layout
+    // for every line; made here, on this thread, the editor only clears them.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        if (cancel.load(std::memory_order_relaxed)) {
+            delete doc;
+            return nullptr;
+        }
+        block.layout();
+    }
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
     doc->moveToThread(target);
     return doc;
 }
@@ -370,7 +380,6 @@ void TfrmMain::installLoadedDocument(unsigned serial)
 
     setLongLineWrap(longest > kLongLineChars);
     doc->setParent(Memo1);
-    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc));
     const QPointer<QTextDocument> previous = Memo1->document();
     m_settingText = true;
     Memo1->setDocument(doc);
