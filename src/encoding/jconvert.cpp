@@ -239,87 +239,115 @@ inline __m128i select(__m128i mask, __m128i yes, __m128i no)
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-// The trail bytes of a block: lead is its mask of lead-class bytes, carry says that its first
-// byte is the trail of the block before. Bit i is set when an odd number of lead-class bytes
-// that start characters ends just before i (the run-parity trick of vector JSON parsers).
-inline unsigned trailBits(unsigned lead, unsigned carry)
+// The trail bytes of 64 bytes: lead is their mask of lead-class bytes, carry says that the
+// first one is the trail of the byte before. Bit i is set when an odd number of lead-class
+// bytes that start characters ends just before i (the run-parity trick of vector JSON
+// parsers).
+inline std::uint64_t trailBits(std::uint64_t lead, std::uint64_t carry)
 {
     lead &= ~carry;
-    const unsigned follows = (lead << 1 | carry) & 0xFFFF;
-    constexpr unsigned even = 0x5555;
-    const unsigned oddStarts = lead & ~even & ~follows;
-    return (even ^ ((oddStarts + lead) << 1)) & follows & 0xFFFF;
+    const std::uint64_t follows = lead << 1 | carry;
+    constexpr std::uint64_t even = 0x5555555555555555ull;
+    const std::uint64_t oddStarts = lead & ~even & ~follows;
+    return (even ^ ((oddStarts + lead) << 1)) & follows;
 }
 
-// SJIS -> EUC-JP for a block: x the block, y the bytes one further on. Every byte keeps its
-// place up to the first half-width kana that starts a character (it needs a single shift in
-// front); returns how many bytes were converted, 16 or the kana's offset (carry is then 0).
-inline unsigned sjisToEuc16(const Byte *p, char *o, unsigned &carry)
+// Bit i of m as byte i (0x00 or 0xFF), for the 16 bits from bit 16 * k.
+inline __m128i bytesOfBits(std::uint64_t m, int k)
 {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const unsigned nonAscii = bitsOf(x);
+    return bytesOfBits(unsigned(m >> 16 * k) & 0xFFFF);
+}
+
+// The bytes of four vectors, as one 64-bit mask per test.
+template <typename Test> inline std::uint64_t bits64(const __m128i *x, Test test)
+{
+    std::uint64_t m = 0;
+    for (int k = 0; k < 4; ++k)
+        m |= std::uint64_t(bitsOf(test(x[k]))) << 16 * k;
+    return m;
+}
+
+inline void load64(const Byte *p, __m128i *x)
+{
+    for (int k = 0; k < 4; ++k)
+        x[k] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+}
+
+// SJIS -> EUC-JP for 64 bytes (65 must be readable). Every byte keeps its place up to the
+// first half-width kana that starts a character (it needs a single shift in front); returns
+// how many bytes were converted, 64 or the kana's offset (carry is then 0). Up to 64 bytes
+// are written.
+inline unsigned sjisToEuc64(const Byte *p, char *o, unsigned &carry)
+{
+    __m128i x[4];
+    load64(p, x);
+    const std::uint64_t nonAscii = bits64(x, [](__m128i v) { return v; });
     if (nonAscii == 0 && carry == 0) {
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
-        return 16;
+        std::memcpy(o, p, 64);
+        return 64;
     }
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
-    const unsigned half = bitsOf(inRange(x, 0xA1, 0xDF));
-    const unsigned trail = trailBits(nonAscii & ~half, carry);
-    const unsigned kana = half & ~trail;
+    const std::uint64_t half = bits64(x, [](__m128i v) { return inRange(v, 0xA1, 0xDF); });
+    const std::uint64_t trail = trailBits(nonAscii & ~half, carry);
+    const std::uint64_t kana = half & ~trail;
+    const unsigned n = kana ? unsigned(__builtin_ctzll(kana)) : 64;
     // Before the first kana every byte 0x80-0xFF is a lead or a trail.
-    // The lead: ((s1 < 0xA0 ? s1 - 0x70 : s1 - 0xB0) * 2, minus one when s2 < 0x9F) | 0x80.
-    const __m128i highLead = _mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xA0)), x);
-    __m128i j1 = _mm_sub_epi8(_mm_sub_epi8(x, splat(0x70)), _mm_and_si128(highLead, splat(0x40)));
-    j1 = _mm_add_epi8(_mm_add_epi8(j1, j1), atMost(y, 0x9E)); // 0xFF adds -1
-    // The trail: s2 < 0x9F ? (s2 > 0x7F ? s2 - 0x20 : s2 - 0x1F) : s2 - 0x7E, | 0x80.
-    const __m128i high = _mm_cmplt_epi8(x, _mm_setzero_si128());
-    const __m128i lowSub = _mm_sub_epi8(splat(0x1F), high); // one more when >= 0x80
-    const __m128i j2 = _mm_sub_epi8(x, select(atMost(x, 0x9E), lowSub, splat(0x7E)));
-    const __m128i trails = bytesOfBits(trail); // an ASCII byte can be a trail too
-    const __m128i out = select(trails, j2, select(high, j1, x));
-    _mm_storeu_si128(
-        reinterpret_cast<__m128i *>(o), _mm_or_si128(out, _mm_and_si128(_mm_or_si128(high, trails), splat(0x80))));
-    if (kana) {
-        carry = 0;
-        return unsigned(__builtin_ctz(kana));
+    for (int k = 0; 16 * k < int(n); ++k) {
+        const __m128i v = x[k];
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k + 1));
+        // The lead: ((s1 < 0xA0 ? s1 - 0x70 : s1 - 0xB0) * 2, minus one when s2 < 0x9F) | 0x80.
+        const __m128i highLead = _mm_cmpeq_epi8(_mm_max_epu8(v, splat(0xA0)), v);
+        __m128i j1 = _mm_sub_epi8(_mm_sub_epi8(v, splat(0x70)), _mm_and_si128(highLead, splat(0x40)));
+        j1 = _mm_add_epi8(_mm_add_epi8(j1, j1), atMost(y, 0x9E)); // 0xFF adds -1
+        // The trail: s2 < 0x9F ? (s2 > 0x7F ? s2 - 0x20 : s2 - 0x1F) : s2 - 0x7E, | 0x80.
+        const __m128i high = _mm_cmplt_epi8(v, _mm_setzero_si128());
+        const __m128i lowSub = _mm_sub_epi8(splat(0x1F), high); // one more when >= 0x80
+        const __m128i j2 = _mm_sub_epi8(v, select(atMost(v, 0x9E), lowSub, splat(0x7E)));
+        const __m128i trails = bytesOfBits(trail, k); // an ASCII byte can be a trail too
+        const __m128i out = select(trails, j2, select(high, j1, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 16 * k),
+            _mm_or_si128(out, _mm_and_si128(_mm_or_si128(high, trails), splat(0x80))));
     }
-    carry = nonAscii & ~trail & 0x8000 ? 1 : 0;
-    return 16;
+    carry = n == 64 ? unsigned((nonAscii & ~trail) >> 63) : 0;
+    return n;
 }
 
-// EUC-JP -> SJIS for a block: before is the byte before p (0 at the start). Every byte keeps
-// its place up to the first single shift that starts a character (two bytes become one);
-// returns how many bytes were converted, 16 or the single shift's offset (carry is then 0).
-inline unsigned eucToSjis16(const Byte *p, unsigned before, char *o, unsigned &carry)
+// EUC-JP -> SJIS for 64 bytes (65 must be readable): before is the byte before p (0 at the
+// start). Every byte keeps its place up to the first single shift that starts a character
+// (two bytes become one); returns how many bytes were converted, 64 or the single shift's
+// offset (carry is then 0). Up to 64 bytes are written.
+inline unsigned eucToSjis64(const Byte *p, unsigned before, char *o, unsigned &carry)
 {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const unsigned nonAscii = bitsOf(x);
+    __m128i x[4];
+    load64(p, x);
+    const std::uint64_t nonAscii = bits64(x, [](__m128i v) { return v; });
     if (nonAscii == 0 && carry == 0) {
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), x);
-        return 16;
+        std::memcpy(o, p, 64);
+        return 64;
     }
-    const unsigned leadClass = bitsOf(inRange(x, 0x81, 0xFE));
-    const unsigned trail = trailBits(leadClass, carry);
-    const unsigned lead = leadClass & ~trail;
-    const unsigned shift = bitsOf(_mm_cmpeq_epi8(x, splat(0x8E))) & lead;
-    const __m128i w = _mm_or_si128(_mm_slli_si128(x, 1), _mm_cvtsi32_si128(int(before)));
+    const std::uint64_t leadClass = bits64(x, [](__m128i v) { return inRange(v, 0x81, 0xFE); });
+    const std::uint64_t trail = trailBits(leadClass, carry);
+    const std::uint64_t lead = leadClass & ~trail;
+    const std::uint64_t shift = bits64(x, [](__m128i v) { return _mm_cmpeq_epi8(v, splat(0x8E)); }) & lead;
+    const unsigned n = shift ? unsigned(__builtin_ctzll(shift)) : 64;
     const __m128i seven = splat(0x7F);
-    // The lead: ((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0).
-    const __m128i j1 = _mm_and_si128(x, seven);
-    const __m128i s1 = _mm_add_epi8(
-        _mm_avg_epu8(j1, _mm_setzero_si128()), _mm_sub_epi8(splat(0xB0), _mm_and_si128(atMost(j1, 0x5E), splat(0x40))));
-    // The trail, from its lead w: j1 even ? j2 + 0x7E : j2 + (j2 <= 0x5F ? 0x1F : 0x20).
-    const __m128i j2 = _mm_and_si128(x, seven);
-    const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(w, splat(1)), splat(1));
-    const __m128i oddAdd = _mm_add_epi8(splat(0x20), atMost(j2, 0x5F));
-    const __m128i s2 = _mm_add_epi8(j2, select(odd, oddAdd, splat(0x7E)));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(o), select(bytesOfBits(trail), s2, select(bytesOfBits(lead), s1, x)));
-    if (shift) {
-        carry = 0;
-        return unsigned(__builtin_ctz(shift));
+    for (int k = 0; 16 * k < int(n); ++k) {
+        const __m128i v = x[k];
+        const __m128i w = k == 0 ? _mm_or_si128(_mm_slli_si128(v, 1), _mm_cvtsi32_si128(int(before)))
+                                 : _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k - 1));
+        // The lead: ((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0).
+        const __m128i j1 = _mm_and_si128(v, seven);
+        const __m128i s1 = _mm_add_epi8(_mm_avg_epu8(j1, _mm_setzero_si128()),
+            _mm_sub_epi8(splat(0xB0), _mm_and_si128(atMost(j1, 0x5E), splat(0x40))));
+        // The trail, from its lead w: j1 even ? j2 + 0x7E : j2 + (j2 <= 0x5F ? 0x1F : 0x20).
+        const __m128i j2 = _mm_and_si128(v, seven);
+        const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(w, splat(1)), splat(1));
+        const __m128i oddAdd = _mm_add_epi8(splat(0x20), atMost(j2, 0x5F));
+        const __m128i s2 = _mm_add_epi8(j2, select(odd, oddAdd, splat(0x7E)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 16 * k),
+            select(bytesOfBits(trail, k), s2, select(bytesOfBits(lead, k), s1, v)));
     }
-    carry = lead >> 15 & 1;
-    return 16;
+    carry = n == 64 ? unsigned(lead >> 63) : 0;
+    return n;
 }
 
 // True when the block of UTF-8 at p has every byte 0x80-0xBF right after a lead byte
@@ -368,12 +396,12 @@ void EucToSjis(std::string_view in, std::string &out)
             };
             if constexpr (kVector) {
                 unsigned carry = 0;
-                while (p < blockEnd && end - p > 16) {
-                    const unsigned n = eucToSjis16(p, p > begin ? p[-1] : 0, o, carry);
+                while (p < blockEnd && end - p > 64) {
+                    const unsigned n = eucToSjis64(p, p > begin ? p[-1] : 0, o, carry);
                     p += n;
                     o += n;
                     // Single shifts, a few at most, before the next block.
-                    for (int k = 0; n < 16 && k < 8 && end - p > 1 && p[0] == 0x8E; ++k) {
+                    for (int k = 0; n < 64 && k < 8 && end - p > 1 && p[0] == 0x8E; ++k) {
                         *o++ = char(p[1]);
                         p += 2;
                     }
@@ -420,12 +448,12 @@ void SjisToEuc(std::string_view in, std::string &out)
         };
         if constexpr (kVector) {
             unsigned carry = 0;
-            while (p < blockEnd && end - p > 16) {
-                const unsigned n = sjisToEuc16(p, o, carry);
+            while (p < blockEnd && end - p > 64) {
+                const unsigned n = sjisToEuc64(p, o, carry);
                 p += n;
                 o += n;
                 // Half-width kana, a few at most, before the next block.
-                for (int k = 0; n < 16 && k < 16 && p < end && cp932::IsHalfWidthKana(p[0]); ++k) {
+                for (int k = 0; n < 64 && k < 16 && p < end && cp932::IsHalfWidthKana(p[0]); ++k) {
                     o[0] = '\x8e';
                     o[1] = char(p[0]);
                     o += 2;
