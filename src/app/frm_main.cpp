@@ -250,7 +250,7 @@ void TfrmMain::setSourceText(std::string_view bytes, bool setModified)
     m_settingText = true;
     Memo1->setPlainText(text);
     m_settingText = false;
-    Memo1->setReadOnly(false);
+    if (Memo1->isReadOnly()) Memo1->setReadOnly(false); // a cancelled load left it read-only
     m_sourceBytes = std::move(normalized);
 }
 
