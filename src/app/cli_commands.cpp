@@ -535,40 +535,103 @@ int RunPiecewise(const Options &options, Piecewise kind)
         if (helper) helper->wait();
     }
 
+    // The pieces go round a ring of slots: the main thread cuts and loads them in order, both
+    // threads convert whichever loaded piece comes first, and the main thread writes them in
+    // order. Neither waits for the other while there is a piece it can convert itself, so a
+    // helper that other work keeps off its processor for a while costs little.
+    enum : int { kFree, kLoaded, kConverting, kConverted };
     struct Slot {
         std::string loadScratch, converted;
         std::string_view piece;
         bool accepted = false;
+        std::atomic<int> state { kFree };
     };
-    Slot slots[2];
+    constexpr std::size_t kSlots = 8;
+    Slot slots[kSlots];
+    // Sequence numbers: pieces before written have been written, pieces before loaded loaded.
+    std::atomic<std::size_t> written { 0 }, loaded { 0 };
+    std::atomic<bool> stop { false };
+    std::mutex mutex;
+    std::condition_variable changed;
+    const auto signal = [&] {
+        {
+            std::lock_guard lock(mutex);
+        }
+        changed.notify_all();
+    };
+    // Converts the first loaded piece from sequence number first on; false when there is none.
+    const auto convertOne = [&](std::size_t first) {
+        for (std::size_t n = first, end = loaded.load(std::memory_order_acquire); n < end; ++n) {
+            Slot &slot = slots[n % kSlots];
+            int expected = kLoaded;
+            if (!slot.state.compare_exchange_strong(expected, kConverting, std::memory_order_acquire)) continue;
+            slot.accepted = ConvertPiece(kind, slot.piece, slot.converted);
+            slot.state.store(kConverted, std::memory_order_release);
+            signal();
+            return true;
+        }
+        return false;
+    };
+    const auto anyLoaded = [&] {
+        for (const Slot &slot : slots)
+            if (slot.state.load(std::memory_order_acquire) == kLoaded) return true;
+        return false;
+    };
+
     text_stream::BreakNormalizer loading, storing;
     std::string storeScratch, held;
     // A converted piece is mostly written straight from its slot; only short ones are gathered.
     OutputSink out(kPieceSize / 2);
     const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
     bool done = refused;
+    if (helper && !done) {
+        helper->start([&] {
+            for (;;) {
+                while (!stop.load() && convertOne(written.load(std::memory_order_acquire))) { }
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop.load() || anyLoaded(); });
+                if (stop.load()) return;
+            }
+        });
+    }
     std::size_t from = 0;
-    while (!done && from < raw.size() && !loading.ended()) {
-        std::size_t used = 0;
-        for (; used < (helper ? 2u : 1u) && from < raw.size() && !loading.ended(); ++used) {
+    while (!done) {
+        // Load pieces into the free slots.
+        const std::size_t before = loaded.load();
+        for (std::size_t n = before; n - written.load() < kSlots && from < raw.size() && !loading.ended(); ++n) {
             const std::size_t end = text_stream::PieceEnd(raw, from, kPieceSize);
-            Slot &slot = slots[used];
+            Slot &slot = slots[n % kSlots];
             slot.piece = loading.next(raw.substr(from, end - from), slot.loadScratch, end == raw.size());
             from = end;
+            slot.state.store(kLoaded, std::memory_order_release);
+            loaded.store(n + 1, std::memory_order_release);
         }
-        const auto convert = [&](Slot &slot) { slot.accepted = ConvertPiece(kind, slot.piece, slot.converted); };
-        if (used == 2) helper->start([&] { convert(slots[1]); });
-        convert(slots[0]);
-        if (used == 2) helper->wait();
-        for (std::size_t k = 0; k < used && !done; ++k) {
-            if (!slots[k].accepted) {
-                refused = done = true;
-                break;
-            }
-            // After a NUL in the result nothing more is written, but every piece is still checked.
-            if (!storing.ended()) emit(storing.next(slots[k].converted, storeScratch));
-            if (!mayRefuse && (storing.ended() || !out.ok())) done = true;
+        if (loaded.load() != before) signal();
+        const std::size_t next = written.load();
+        if (next == loaded.load()) break;
+        // Convert until the next piece in order is converted: that one first, unless the helper
+        // has it already.
+        Slot &slot = slots[next % kSlots];
+        while (slot.state.load(std::memory_order_acquire) != kConverted) {
+            if (convertOne(next)) continue;
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return slot.state.load(std::memory_order_acquire) == kConverted; });
         }
+        if (!slot.accepted) {
+            refused = done = true;
+            break;
+        }
+        // After a NUL in the result nothing more is written, but every piece is still checked.
+        if (!storing.ended()) emit(storing.next(slot.converted, storeScratch));
+        if (!mayRefuse && (storing.ended() || !out.ok())) done = true;
+        slot.state.store(kFree, std::memory_order_relaxed);
+        written.store(next + 1, std::memory_order_release);
+    }
+    if (helper) {
+        // The helper may be converting a piece still: the slots must outlive it.
+        stop.store(true);
+        signal();
+        helper->wait();
     }
     if (refused) {
         const std::string source = func_token::NormalizeLineBreaks(raw);
