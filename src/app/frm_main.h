@@ -233,7 +233,9 @@ private:
     void convertSelection(Conversion conversion);
     void rewriteSource(std::string (*tool)(std::string_view));
     void copyListToClipboard(bool all);
-    void sortList(void (*sort)(func_token::StringList &));
+    // Puts the list in the order of the given item indices (a sort or a removal of duplicates
+    // worked out over views of the items, without copying them first).
+    void sortList(std::vector<std::size_t> (*order)(const std::vector<std::string_view> &));
     void writeBackTable(bool completed, const std::string &result);
 
     settings::AppPaths m_paths;

@@ -14,6 +14,7 @@
 #include "settings/frm_Set.h"
 #include "tables/frm_Cnv.h"
 #include "text/func_lanzo.h"
+#include "text/text_stream.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -104,27 +105,32 @@ void TfrmMain::lstDeleteAllClick()
     setUrlListItems({});
 }
 
-void TfrmMain::sortList(void (*sort)(func_token::StringList &))
+void TfrmMain::sortList(std::vector<std::size_t> (*order)(const std::vector<std::string_view> &))
 {
-    func_token::StringList items = m_listModel->items();
-    sort(items);
-    setUrlListItems(std::move(items));
+    const func_token::StringList &items = m_listModel->items();
+    const std::vector<std::string_view> views(items.begin(), items.end());
+    const std::vector<std::size_t> picked = order(views);
+    func_token::StringList result;
+    result.reserve(picked.size());
+    for (const std::size_t i : picked)
+        result.push_back(items[i]);
+    setUrlListItems(std::move(result));
 }
 
 // "重複を削除": sorted, then equal neighbours removed.
 void TfrmMain::lstRemoveDuplicatesClick()
 {
     if (m_listModel->size() < 2) return;
-    sortList(func_lanzo::RemoveDuplicates);
+    sortList(text_stream::DedupOrder);
 }
 
 void TfrmMain::lstSortForwardClick()
 {
-    sortList(func_lanzo::SortForward);
+    sortList([](const std::vector<std::string_view> &views) { return text_stream::SortOrder(views, false); });
 }
 void TfrmMain::lstSortBackwardClick()
 {
-    sortList(func_lanzo::SortBackward);
+    sortList([](const std::vector<std::string_view> &views) { return text_stream::SortOrder(views, true); });
 }
 
 void TfrmMain::copyListToClipboard(bool all)

@@ -14,6 +14,7 @@
 #include "settings/frm_Set.h"
 #include "support/session.h"
 #include "tables/frm_Cnv.h"
+#include "text/func_lanzo.h"
 
 #include <QElapsedTimer>
 #include <QListView>
@@ -26,6 +27,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cstdio>
+#include <random>
 
 namespace
 {
@@ -85,6 +87,8 @@ private slots:
     void bigTextLoadsInTheBackground_data();
     void bigTextLoadsInTheBackground();
     void bigTextLoadStoppedByClosing();
+    void listOrdersMatchTheListFunctions_data();
+    void listOrdersMatchTheListFunctions();
     void measureBigPage();
 };
 
@@ -441,6 +445,49 @@ void TstScale::bigTextLoadStoppedByClosing()
     QVERIFY(s->main()->sourceLoadPending());
     s.reset();
     QTest::qWait(20); // a hand-over posted before the end finds no window
+}
+
+// The window sorts and removes duplicates over views of its items; the result must be what the
+// list functions give, case variants, Shift_JIS and empty items included.
+void TstScale::listOrdersMatchTheListFunctions_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::newRow("sort forward") << 0;
+    QTest::newRow("sort backward") << 1;
+    QTest::newRow("remove duplicates") << 2;
+}
+
+void TstScale::listOrdersMatchTheListFunctions()
+{
+    QFETCH(int, command);
+    TempHome home;
+    Session s(home);
+    std::mt19937 rng(5 + command);
+    const std::string pieces[]
+        = { "a", "A", "b", "B", "/", "", std::string(sjis::A), std::string(sjis::KA), "\x83\x61", "z" };
+    for (int round = 0; round < 30; ++round) {
+        func_token::StringList items(rng() % 400);
+        for (std::string &item : items)
+            for (int n = int(rng() % 4); n > 0; --n)
+                item += pieces[rng() % std::size(pieces)];
+        func_token::StringList want = items;
+        s.main()->setUrlListItems(items);
+        switch (command) {
+        case 0:
+            func_lanzo::SortForward(want);
+            s.main()->lstSortForwardClick();
+            break;
+        case 1:
+            func_lanzo::SortBackward(want);
+            s.main()->lstSortBackwardClick();
+            break;
+        default:
+            func_lanzo::RemoveDuplicates(want);
+            s.main()->lstRemoveDuplicatesClick();
+            break;
+        }
+        QCOMPARE(s.main()->urlListItems(), want);
+    }
 }
 
 // ---- Timings ---------------------------------------------------------------------------------
