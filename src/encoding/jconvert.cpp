@@ -561,12 +561,25 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
                 }
                 const std::uint64_t lead = nonAscii & ~cont;
                 if ((lead << 1 | lead3 << 2 | need) != cont) break; // the character loop decides
-                for (std::uint64_t starts = ~cont; starts != 0; starts &= starts - 1) {
+                for (std::uint64_t starts = ~cont; starts != 0;) {
+                    const unsigned i = unsigned(__builtin_ctzll(starts));
+                    if (p[i] < 0x80) {
+                        // A run of ASCII, up to 16 bytes of it at once (the bytes copied past
+                        // the run are overwritten by what follows).
+                        const std::uint64_t after = nonAscii >> i;
+                        const unsigned run = std::min(after ? unsigned(__builtin_ctzll(after)) : 64 - i, 16u);
+                        std::memcpy(o, p + i, 16);
+                        o += run;
+                        previous = 0;
+                        starts = i + run == 64 ? 0 : starts & ~0ull << (i + run);
+                        continue;
+                    }
                     std::uint32_t w;
-                    std::memcpy(&w, p + __builtin_ctzll(starts), 4);
+                    std::memcpy(&w, p + i, 4);
                     const unsigned b0 = w & 0xFF, b1 = w >> 8 & 0x3F, b2 = w >> 16 & 0x3F;
                     const unsigned two = (b0 & 0x3F) << 6 | b1, three = (b0 & 0x0F) << 12 | b1 << 6 | b2;
-                    put(o, b0 < 0x80 ? b0 : b0 & 0x20 ? three : two);
+                    put(o, b0 & 0x20 ? three : two);
+                    starts &= starts - 1;
                 }
                 need = lead >> 63 | lead3 >> 62;
                 p += 64;

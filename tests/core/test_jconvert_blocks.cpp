@@ -279,3 +279,22 @@ TEST(IsWellFormedUtf8, AgreesWithTheConverter)
     EXPECT_GT(accepted, 1000);
     EXPECT_GT(refused, 1000);
 }
+
+// A high surrogate swallows a low one only right after it: an ASCII run between them (copied
+// in one go by the block path) ends that, wherever the run sits in a 64-byte block.
+TEST(Utf8ToSjisBlocks, SurrogateHalvesAroundAsciiRuns)
+{
+    const std::string high = "\xed\xa0\xbd", low = "\xed\xb0\xbd", kanji = "\xe4\xba\x9c";
+    for (std::size_t lead = 0; lead < 70; lead += 3) {
+        for (const std::size_t run : { 0, 1, 7, 16, 17, 40 }) {
+            std::string text;
+            for (std::size_t k = 0; k < lead / 3; ++k)
+                text += kanji;
+            text += high + std::string(run, 'a') + low;
+            text += std::string(100, 'b'); // leaves the block path room to run
+            const std::string converted = Utf8ToSjis(text);
+            ASSERT_EQ(converted, Utf16ToCp932(UnitsByCharacter(text))) << lead << " " << run;
+            ASSERT_EQ(std::count(converted.begin(), converted.end(), '?'), run == 0 ? 1 : 2) << lead << " " << run;
+        }
+    }
+}
