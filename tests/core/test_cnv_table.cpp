@@ -233,7 +233,9 @@ TEST(CnvTableApply, StopInsideAPassLeavesAConvertedPrefix)
         ASSERT_EQ(rest % 2, 0u);
         EXPECT_EQ(converted + rest / 2, units);
         EXPECT_EQ(text.find_first_not_of("ab", converted * row.after.size()), std::string::npos);
-        if (row.after.size() > 2) EXPECT_EQ(converted, 0u);
+        if (row.after.size() > 2) {
+            EXPECT_EQ(converted, 0u);
+        }
     }
 }
 
