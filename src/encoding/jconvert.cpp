@@ -193,15 +193,15 @@ inline char16_t decodeCp932(const Byte *&p, unsigned next, const char16_t *pairs
     return u;
 }
 
-// Sixteen bytes at a time (SSE2, part of every x86-64 processor). A byte's role depends on
-// the bytes before it (a lead byte makes the next byte its trail, whatever that byte is), so
-// the roles of a block are worked out from a mask of its lead-class bytes: in a run of them
-// the first, third, ... byte leads and the byte after each leader is a trail, and a run always
-// starts on a character boundary because the byte before it is a single-byte character or a
-// trail. A block holding a character whose output is longer or shorter than its input (a
-// half-width kana in, a single shift out) is left to the character loop.
+// Blocks of 64 bytes as four SSE2 vectors (SSE2 is part of every x86-64 processor; elsewhere
+// the character loops do everything). A byte's role depends on the bytes before it (a lead
+// byte makes the next byte its trail, whatever that byte is), so the roles in a block are
+// worked out from a mask of its lead-class bytes: in a run of them the first, third, ... byte
+// leads and the byte after each leader is a trail, and a run always starts on a character
+// boundary because the byte before it is a single-byte character or a trail. A character
+// whose output is longer or shorter than its input (a half-width kana to EUC-JP, a single
+// shift from it) ends a block early and is written by itself.
 #if defined(__SSE2__)
-constexpr bool kVector = true;
 
 inline __m128i splat(int b)
 {
@@ -367,8 +367,6 @@ inline bool utf8Block16(const Byte *p, unsigned &need)
     need = wanted >> 16;
     return (wanted & 0xFFFF) == cont;
 }
-#else
-constexpr bool kVector = false;
 #endif
 
 } // namespace
@@ -394,7 +392,8 @@ void EucToSjis(std::string_view in, std::string &out)
                 o += cls == kPair ? 2 : 1;
                 p += cls == kCopy ? 1 : 2;
             };
-            if constexpr (kVector) {
+#if defined(__SSE2__)
+            {
                 unsigned carry = 0;
                 while (p < blockEnd && end - p > 64) {
                     const unsigned n = eucToSjis64(p, p > begin ? p[-1] : 0, o, carry);
@@ -412,6 +411,7 @@ void EucToSjis(std::string_view in, std::string &out)
                     ++p;
                 }
             }
+#endif
             const Byte *const stop = std::min(blockEnd, end - 1);
             while (p < stop)
                 if (!copyAscii8(p, end, o)) step(p, p[1]);
@@ -446,7 +446,8 @@ void SjisToEuc(std::string_view in, std::string &out)
             o += cls == kAscii ? 1 : 2;
             p += cls == kLead ? 2 : 1;
         };
-        if constexpr (kVector) {
+#if defined(__SSE2__)
+        {
             unsigned carry = 0;
             while (p < blockEnd && end - p > 64) {
                 const unsigned n = sjisToEuc64(p, o, carry);
@@ -466,6 +467,7 @@ void SjisToEuc(std::string_view in, std::string &out)
                 ++p;
             }
         }
+#endif
         const Byte *const stop = std::min(blockEnd, end - 1);
         while (p < stop)
             if (!copyAscii8(p, end, o)) step(p, p[1]);
@@ -500,7 +502,8 @@ bool IsWellFormedUtf8(std::string_view in)
 {
     const Byte *p = bytesOf(in).data();
     const Byte *const begin = p, *const end = p + in.size();
-    if constexpr (kVector) {
+#if defined(__SSE2__)
+    {
         // Standard UTF-8 passes the block test; anything else (also text the decoder accepts
         // although it is no standard UTF-8) is decided by the walk.
         unsigned need = 0;
@@ -511,6 +514,7 @@ bool IsWellFormedUtf8(std::string_view in)
         if (!utf8Block16(last, need) || need != 0) return wellFormedByWalk(begin, end);
         return true;
     }
+#endif
     return wellFormedByWalk(begin, end);
 }
 
@@ -534,7 +538,8 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
         previous = char16_t(u);
     };
     const auto step = [&](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
-        if constexpr (kVector) {
+#if defined(__SSE2__)
+        {
             // Blocks of standard UTF-8: the characters start at the bytes outside 0x80-0xBF, so
             // each one is decoded on its own instead of after the one before it. Four vectors
             // make one 64-bit mask, so that the walk over the starts ends once per 64 bytes.
@@ -594,6 +599,7 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
                 p += need & 2 ? 2 : 1;
             }
         }
+#endif
         while (p < blockEnd) {
             if (copyAscii8(p, end, o)) {
                 // A low surrogate after these is no longer right after a high one.
