@@ -267,7 +267,7 @@ template <typename Test> inline std::uint64_t bits64(const __m128i *x, Test test
     return m;
 }
 
-inline void load64(const Byte *p, __m128i *x)
+inline void loadBlock(const Byte *p, __m128i *x)
 {
     for (int k = 0; k < 4; ++k)
         x[k] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
@@ -280,7 +280,7 @@ inline void load64(const Byte *p, __m128i *x)
 inline unsigned sjisToEuc64(const Byte *p, char *o, unsigned &carry)
 {
     __m128i x[4];
-    load64(p, x);
+    loadBlock(p, x);
     const std::uint64_t nonAscii = bits64(x, [](__m128i v) { return v; });
     if (nonAscii == 0 && carry == 0) {
         std::memcpy(o, p, 64);
@@ -318,7 +318,7 @@ inline unsigned sjisToEuc64(const Byte *p, char *o, unsigned &carry)
 inline unsigned eucToSjis64(const Byte *p, unsigned before, char *o, unsigned &carry)
 {
     __m128i x[4];
-    load64(p, x);
+    loadBlock(p, x);
     const std::uint64_t nonAscii = bits64(x, [](__m128i v) { return v; });
     if (nonAscii == 0 && carry == 0) {
         std::memcpy(o, p, 64);
