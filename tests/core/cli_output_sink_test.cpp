@@ -1,5 +1,7 @@
 #include "app/cli_io.h"
 
+#include "stdout_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,39 +13,8 @@
 namespace
 {
 
-// Points standard output at a file for as long as it lives.
-class StdoutTo
-{
-public:
-    explicit StdoutTo(const char *path)
-    {
-        std::fflush(stdout);
-        m_saved = ::dup(STDOUT_FILENO);
-        const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(fd, STDOUT_FILENO);
-        ::close(fd);
-    }
-    ~StdoutTo()
-    {
-        ::dup2(m_saved, STDOUT_FILENO);
-        ::close(m_saved);
-    }
-
-private:
-    int m_saved = -1;
-};
-
-std::string ReadFile(const std::string &path)
-{
-    std::string data;
-    if (FILE *f = std::fopen(path.c_str(), "rb")) {
-        char buf[65536];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-            data.append(buf, n);
-        std::fclose(f);
-    }
-    return data;
-}
+using test_support::ReadFile;
+using test_support::StdoutTo;
 
 TEST(OutputSink, WritesEverythingInOrderWhateverThePieceSizes)
 {
