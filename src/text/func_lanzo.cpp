@@ -1,5 +1,6 @@
 #include "text/func_lanzo.h"
 
+#include "text/key_sort.h"
 #include "text/text_scan.h"
 #include "text/text_stream.h"
 
@@ -859,36 +860,12 @@ private:
     std::vector<std::string_view> m_keys;
 };
 
-// a < b for the byte strings read from their ends (the reversed keys of SortBackward).
-bool ReversedLess(std::string_view a, std::string_view b)
-{
-    std::size_t i = a.size(), j = b.size();
-    while (i > 0 && j > 0) {
-        const auto x = static_cast<unsigned char>(a[--i]), y = static_cast<unsigned char>(b[--j]);
-        if (x != y) return x < y;
-    }
-    return i == 0 && j > 0;
-}
-
-std::vector<std::size_t> SortedIndices(const std::vector<std::string_view> &keys, bool backward)
-{
-    std::vector<std::size_t> order(keys.size());
-    std::iota(order.begin(), order.end(), std::size_t { 0 });
-    // Stable, as the list sort: items whose keys are equal keep their list order.
-    if (backward)
-        std::stable_sort(
-            order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ReversedLess(keys[a], keys[b]); });
-    else
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-    return order;
-}
-
 } // namespace
 
 std::vector<std::size_t> SortOrder(const std::vector<std::string_view> &items, bool backward)
 {
     const FoldedKeys keys(items);
-    return SortedIndices(keys.keys(), backward);
+    return SortedKeyOrder(keys.keys(), backward);
 }
 
 std::vector<std::size_t> DedupOrder(const std::vector<std::string_view> &items)
@@ -898,7 +875,7 @@ std::vector<std::size_t> DedupOrder(const std::vector<std::string_view> &items)
     if (items.size() < 2) return order;
     const FoldedKeys folded(items);
     const std::vector<std::string_view> &keys = folded.keys();
-    order = SortedIndices(keys, false);
+    order = SortedKeyOrder(keys, false);
     // Within each run of items equal but for case, the first of each group of exact duplicates
     // stays, in run order.
     std::size_t kept = 0;

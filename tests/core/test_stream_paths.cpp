@@ -313,15 +313,17 @@ TEST(ForEachLink, StopsWhenAsked)
 }
 
 // Mixed case, double-byte characters whose trail bytes are capital letters, exact and
-// case-only duplicates, empty items.
+// case-only duplicates, empty items, zero and high bytes, and long shared beginnings and
+// endings, so that keys tie over many eight-byte steps and end at every offset within one.
 TEST(ListOrders, MatchTheListOperations)
 {
-    const std::vector<std::string> words = { "a", "A", "b", "B", "\x82\x41", "\x82\x61", "/", "" };
+    const std::vector<std::string> words
+        = { "a", "A", "b", "B", "\x82\x41", "\x82\x61", "/", "", std::string(1, '\0'), "\xff", "http://www.ex" };
     std::mt19937 rng(8);
     for (int round = 0; round < 2000; ++round) {
         StringList items;
         for (std::size_t n = rng() % (round < 1990 ? 12 : 3000); n > 0; --n)
-            items.push_back(RandomWords(rng, words, 3));
+            items.push_back(RandomWords(rng, words, 6));
         const std::vector<std::string_view> views(items.begin(), items.end());
         const auto pick = [&](const std::vector<std::size_t> &order) {
             StringList out;
