@@ -108,13 +108,12 @@ void TfrmMain::lstDeleteAllClick()
 void TfrmMain::sortList(std::vector<std::size_t> (*order)(const std::vector<std::string_view> &))
 {
     const func_token::StringList &items = m_listModel->items();
-    const std::vector<std::string_view> views(items.begin(), items.end());
-    const std::vector<std::size_t> picked = order(views);
-    func_token::StringList result;
-    result.reserve(picked.size());
-    for (const std::size_t i : picked)
-        result.push_back(items[i]);
-    setUrlListItems(std::move(result));
+    std::vector<std::size_t> picked;
+    {
+        const std::vector<std::string_view> views(items.begin(), items.end());
+        picked = order(views);
+    }
+    m_listModel->reorder(picked);
 }
 
 // "重複を削除": sorted, then equal neighbours removed.

@@ -29,6 +29,15 @@ void UrlListModel::setItems(func_token::StringList items)
     endResetModel();
 }
 
+void UrlListModel::reorder(const std::vector<std::size_t> &rows)
+{
+    func_token::StringList kept;
+    kept.reserve(rows.size());
+    for (const std::size_t row : rows)
+        kept.push_back(std::move(m_items[row]));
+    setItems(std::move(kept));
+}
+
 void UrlListModel::rewriteItems(func_token::StringList items)
 {
     if (items.size() != m_items.size()) {

@@ -21,6 +21,9 @@ public:
 
     // Replaces every item in one batch (the view's selection goes with them).
     void setItems(func_token::StringList items);
+    // Keeps the items at the given rows (each at most once), in that order, moving them rather
+    // than copying them; the others are dropped.
+    void reorder(const std::vector<std::size_t> &rows);
     // Rewrites the items in place when the count stays the same, so the selection and the
     // focused row survive; otherwise as setItems.
     void rewriteItems(func_token::StringList items);
