@@ -278,29 +278,17 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
     constexpr std::size_t kBlock = 1u << 20;
     std::string block;
     block.reserve(kBlock + 4096);
-    std::atomic<bool> written = true;
-    // A full block is written by a helper thread while the next one is made.
-    std::optional<Helper> writer;
-    if (std::thread::hardware_concurrency() > 1) writer.emplace();
-    std::string spare;
-    const text_stream::Emit write = [&](std::string_view bytes) {
-        if (!writer) {
-            written = written && WriteOutput(bytes);
-            return;
-        }
-        writer->wait();
-        spare.assign(bytes);
-        writer->start([&] { written = written && WriteOutput(spare); });
-    };
+    // The sink's writer thread writes a full block while the next one is made.
+    OutputSink out(2 * kBlock);
+    const text_stream::Emit write = [&](std::string_view bytes) { out.append(bytes); };
     std::size_t index = 0;
     text_stream::ForEachLine(raw, [&](std::string_view item) {
-        if (index >= first && index < last && written)
+        if (index >= first && index < last && out.ok())
             text_stream::AppendExpandedLines(item, eol, block, kBlock, write);
         ++index;
     });
     if (!block.empty()) write(block);
-    if (writer) writer->wait();
-    return written ? 0 : 1;
+    return out.flush() ? 0 : 1;
 }
 
 // sort, dedup and correct over views of the lines.
@@ -356,30 +344,17 @@ int RunListCommand(const Options &options)
         text_stream::ForEachLine(raw.view(), [&](std::string_view line) { lines.push_back(line); });
         return WriteListViews(lines, command, options);
     }
+    // An expansion the stream refused (past the line limit) is refused by the list operation too,
+    // with its message and the list as it was.
     StringList items = func_token::SplitLines(raw.view());
     raw.release();
-
-    if (command == "expand") {
-        func_lanzo::ExpandListResult expanded = func_lanzo::ExpandList(items);
-        if (!expanded.ok) {
-            // A refused expansion leaves the list as it was.
-            const int status = WriteList(items, options.crlf, 1);
-            PrintError(expanded.message);
-            return status;
-        }
-        return WriteList(expanded.items, options.crlf, 0);
-    }
-    if (command == "correct") {
-        const func_lanzo::CorrectListResult corrected = func_lanzo::CorrectList(options.base.value_or(""), items);
-        const int status = WriteList(corrected.items, options.crlf, corrected.ok ? 0 : 1);
-        if (!corrected.ok) PrintError(corrected.message);
+    func_lanzo::ExpandListResult expanded = func_lanzo::ExpandList(items);
+    if (!expanded.ok) {
+        const int status = WriteList(items, options.crlf, 1);
+        PrintError(expanded.message);
         return status;
     }
-    if (command == "sort")
-        options.backward ? func_lanzo::SortBackward(items) : func_lanzo::SortForward(items);
-    else if (command == "dedup")
-        func_lanzo::RemoveDuplicates(items);
-    return WriteList(items, options.crlf, 0);
+    return WriteList(expanded.items, options.crlf, 0);
 }
 
 int RunConvert(const Options &options, const settings::AppPaths &paths)
