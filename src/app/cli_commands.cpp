@@ -303,10 +303,6 @@ int WriteListViews(const std::vector<std::string_view> &lines, const std::string
     if (command == "correct") {
         const std::string base = options.base.value_or("");
         for (std::size_t i = 0; i < lines.size(); ++i) {
-            if (base.empty()) {
-                put(lines[i]);
-                continue;
-            }
             const std::optional<std::string> corrected = func_lanzo::CorrectUrl(base, lines[i]);
             if (!corrected) {
                 // The items from the failing one on stay as they were; the message is the list

@@ -3,6 +3,7 @@
 #include "text/key_sort.h"
 #include "text/text_scan.h"
 #include "text/text_stream.h"
+#include "text/url_reference.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,7 +14,6 @@ namespace func_lanzo
 {
 
 using func_token::ContainsText;
-using func_token::HasPrefix;
 using func_token::IsLeadByte;
 using func_token::SplitTokens;
 using func_token::TrimBlanks;
@@ -393,50 +393,42 @@ void appendEscaped(std::string &out, std::string_view item)
 
 // ---- URL correction -------------------------------------------------------------------
 
+namespace
+{
+
+// "host:8080/dir": a host and a port, not a scheme, as the HTTP client reads it.
+bool isHostAndPort(std::string_view afterScheme)
+{
+    std::size_t digits = 0;
+    while (digits < afterScheme.size() && afterScheme[digits] >= '0' && afterScheme[digits] <= '9')
+        ++digits;
+    return digits > 0
+        && (digits == afterScheme.size()
+            || std::string_view("/?#").find(afterScheme[digits]) != std::string_view::npos);
+}
+
+} // namespace
+
 std::optional<std::string> CorrectUrl(std::string_view base, std::string_view url)
 {
-    StringList fields;
-    SplitTokens(fields, base, ":/");
-    const std::size_t count = fields.size();
-
-    if (HasPrefix("/", url)) {
-        if (count < 2) return std::nullopt;
-        return fields[0] + "://" + fields[1] + std::string(url);
+    base = TrimBlanks(base);
+    if (base.empty() || url_reference::Split(url).scheme) return std::string(url);
+    url_reference::Parts parts = url_reference::Split(base);
+    std::string withScheme;
+    if (!parts.scheme || isHostAndPort(base.substr(parts.scheme->size() + 1))) {
+        // The download reads an address without a scheme as http.
+        withScheme = "http://";
+        withScheme += base;
+        parts = url_reference::Split(withScheme);
     }
-    if (HasPrefix("../", url)) {
-        if (count < 1) return std::nullopt;
-        std::size_t k = 0;
-        std::string_view rest = url;
-        while (HasPrefix("../", rest)) {
-            rest.remove_prefix(3);
-            ++k;
-        }
-        std::string out = fields[0] + ":/";
-        // The page name and k directories are dropped.
-        const long lastDir = static_cast<long>(count) - 2 - static_cast<long>(std::min<std::size_t>(k, count));
-        for (long j = 1; j <= lastDir; ++j)
-            out += "/" + fields[static_cast<std::size_t>(j)];
-        out += "/";
-        out += rest;
-        return out;
-    }
-    if (!ContainsText(url, "://")) {
-        if (count < 2) return std::nullopt;
-        std::string out = fields[0] + "://" + fields[1];
-        for (std::size_t j = 2; j + 2 <= count; ++j)
-            out += "/" + fields[j];
-        out += "/";
-        out += url;
-        return out;
-    }
-    return std::string(url);
+    if (!parts.authority || url_reference::HostOf(*parts.authority).empty()) return std::nullopt;
+    return url_reference::Resolve(parts, url);
 }
 
 CorrectListResult CorrectList(std::string_view base, const StringList &items)
 {
     CorrectListResult result;
     result.items = items;
-    if (base.empty()) return result;
     for (std::size_t i = 0; i < result.items.size(); ++i) {
         std::optional<std::string> corrected = CorrectUrl(base, result.items[i]);
         if (!corrected) {

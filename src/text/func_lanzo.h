@@ -19,8 +19,11 @@ using func_token::StringList;
 
 // ---- URL correction -------------------------------------------------------------------
 
-// Makes a relative URL absolute against base. Returns std::nullopt when the rule the
-// URL needs has no host field (or no field at all) in base.
+// The URL as a browser would load it from a page at base: a URL with a scheme of its own as
+// it is, any other resolved against base ("//host/x", "/x", "x", "?q", "#f", with "." and
+// ".." segments worked out), every byte copied as it is. Blanks around base are ignored, and
+// a base without a scheme is read as http. An empty base leaves the URL as it is;
+// std::nullopt when base has no host and the URL needs one.
 std::optional<std::string> CorrectUrl(std::string_view base, std::string_view url);
 
 struct CorrectListResult {
@@ -29,7 +32,8 @@ struct CorrectListResult {
     std::size_t failedIndex = 0; // 0-based index of the first item that could not be corrected
     std::string message; // user-facing error text (UTF-8) when !ok
 };
-// The "ＵＲＬ補正" command on a whole list. An empty base leaves the list unchanged.
+// The "ＵＲＬ補正" command on a whole list: stops at the first item that needs a host the
+// base lacks. An empty base leaves the list unchanged.
 CorrectListResult CorrectList(std::string_view base, const StringList &items);
 
 // ---- Sequence expansion ---------------------------------------------------------------

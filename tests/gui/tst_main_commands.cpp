@@ -320,18 +320,19 @@ void TestMainCommands::urlCorrection()
 {
     TempHome home;
     Session s(home);
-    s.main()->setUrlListItems({ "/a.gif", "b.html", "https://o/x" });
+    s.main()->setUrlListItems({ "/a.gif", "b.html", "https://o/x", "//cdn/y.js" });
     s.main()->addUrlListSelection({ 1 });
-    s.windows().ctrl->setUrlText("http://host/dir/page.html");
+    s.windows().ctrl->setUrlText("http://host:8080/dir/");
     s.action("UrlCorrect")->trigger();
     QCOMPARE(toList(s.main()->urlListItems()),
-        (QList<QByteArray> { "http://host/a.gif", "http://host/dir/b.html", "https://o/x" }));
+        (QList<QByteArray> {
+            "http://host:8080/a.gif", "http://host:8080/dir/b.html", "https://o/x", "http://cdn/y.js" }));
     QCOMPARE(s.main()->selectedUrlListRows(), std::vector<int> { 1 });
     QVERIFY(s.prompts.errors.isEmpty());
 
     // A base without a host stops at the first item that needs one, with a message.
     s.main()->setUrlListItems({ "https://o/x", "b.html", "c.html" });
-    s.windows().ctrl->setUrlText("host");
+    s.windows().ctrl->setUrlText("http://");
     s.main()->UrlCorrectClick();
     QCOMPARE(toList(s.main()->urlListItems()), (QList<QByteArray> { "https://o/x", "b.html", "c.html" }));
     QCOMPARE(s.prompts.errors.size(), 1);
