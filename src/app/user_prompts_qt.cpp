@@ -29,7 +29,7 @@ QString showFileDialog(
         }
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    const int chosen = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    const int chosen = NameFilterIndex(filters, dialog.selectedNameFilter());
     if (chosen >= 0) filterIndex = chosen;
     return dialog.selectedFiles().constFirst();
 }
@@ -67,6 +67,21 @@ QString QtUserPrompts::getSaveFileName(
     QWidget *parent, const QString &filter, int &filterIndex, const QString &initialPath)
 {
     return showFileDialog(parent, QFileDialog::AcceptSave, filter, filterIndex, initialPath);
+}
+
+int NameFilterIndex(const QStringList &filters, const QString &selected)
+{
+    const auto exact = filters.indexOf(selected);
+    if (exact >= 0) return static_cast<int>(exact);
+    // With HideNameFilterDetails the dialog reports the caption it shows: the filter without its
+    // last "(patterns)" group, spaces simplified.
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        const QString &filter = filters.at(i);
+        const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+        if (open > 0 && filter.endsWith(QLatin1Char(')')) && filter.left(open).simplified() == selected)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 QStringList QtFilterList(const QString &pipeFilter)

@@ -2,6 +2,7 @@
 // Every question, message box and file dialog of the windows goes through this interface,
 // so tests can answer them. QtUserPrompts shows the real ones.
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -41,3 +42,6 @@ public:
 
 // "テキストファイル(*.txt)|*.txt|..." -> Qt's "テキストファイル(*.txt) (*.txt);;..." list.
 QStringList QtFilterList(const QString &pipeFilter);
+// The index in filters of the filter a file dialog reports as selected, also when the dialog
+// gives only the caption it shows (HideNameFilterDetails); -1 when none fits.
+int NameFilterIndex(const QStringList &filters, const QString &selected);

@@ -7,9 +7,11 @@
 #include <QAction>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QListView>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 #include <filesystem>
@@ -69,6 +71,8 @@ private slots:
     void closeQuestion_data();
     void closeQuestion();
     void dialogsRememberTheirChoice();
+    void realDialogReportsTheChosenFilter_data();
+    void realDialogReportsTheChosenFilter();
     void droppedFiles_data();
     void droppedFiles();
     void startupFile();
@@ -257,6 +261,46 @@ void TestMainFiles::closeQuestion()
         QCOMPARE(s.main()->sourceText(), textBefore);
         QVERIFY(s.main()->isModified());
     }
+}
+
+void TestMainFiles::realDialogReportsTheChosenFilter_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<int>("index");
+    for (const bool save : { false, true })
+        for (const int index : { 0, 1, 2 })
+            QTest::addRow("%s, filter %d", save ? "save" : "open", index) << save << index;
+}
+
+// The real dialog reports the caption it shows, not the filter it was given: the choice is still
+// found, and the next dialog opens on it.
+void TestMainFiles::realDialogReportsTheChosenFilter()
+{
+    QFETCH(bool, save);
+    QFETCH(int, index);
+    const QString pipe = QStringLiteral("テキスト(*.txt)|*.txt|HTML(*.htm,*.html)|*.htm;*.html|すべて(*.*)|*.*");
+    const QStringList filters = QtFilterList(pipe);
+    QtUserPrompts prompts;
+    int shownIndex = -1;
+    const auto run = [&](int &filterIndex) {
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            shownIndex = NameFilterIndex(filters, dialog->selectedNameFilter());
+            dialog->selectNameFilter(filters.at(index));
+            dialog->selectFile(QDir::temp().filePath(QStringLiteral("x.txt")));
+            static_cast<QDialog *>(dialog)->done(QDialog::Accepted); // done(): accept() checks the file
+        });
+        timer.start(20);
+        return save ? prompts.getSaveFileName(nullptr, pipe, filterIndex, QString())
+                    : prompts.getOpenFileName(nullptr, pipe, filterIndex, QString());
+    };
+    int filterIndex = 0;
+    QVERIFY(!run(filterIndex).isEmpty());
+    QCOMPARE(filterIndex, index);
+    QVERIFY(!run(filterIndex).isEmpty());
+    QCOMPARE(shownIndex, index);
 }
 
 void TestMainFiles::dialogsRememberTheirChoice()
