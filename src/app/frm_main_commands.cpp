@@ -17,11 +17,13 @@
 #include "text/text_stream.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTextDocument>
+#include <cstdlib>
 
 // ---- Editing the source text ----------------------------------------------------------------
 
@@ -161,11 +163,13 @@ void TfrmMain::UrlListDblClick()
     const std::string url = m_listModel->item(static_cast<std::size_t>(current.row()));
     if (m_ctrl->toClip()) QGuiApplication::clipboard()->setText(LineToQString(url));
     if (m_ctrl->toUrl()) m_ctrl->setUrlText(url);
-    if (m_ctrl->toExe()) {
-        const std::string exe = m_ctrl->exePath();
+    // An item starting with "-" would reach the browser as an option, not as an address.
+    if (m_ctrl->toExe() && !url.starts_with('-')) {
+        const char *pathList = std::getenv("PATH");
+        const std::string program = file_io::FindProgram(m_ctrl->exePath(), pathList ? pathList : "");
         // The URL is one argument of its own: no shell ever sees it.
-        if (!exe.empty() && file_io::FileExists(exe))
-            QProcess::startDetached(QString::fromUtf8(exe), { LineToQString(url) });
+        if (!program.empty() && file_io::FileExists(program))
+            QProcess::startDetached(QFile::decodeName(QByteArray::fromStdString(program)), { LineToQString(url) });
     }
 }
 

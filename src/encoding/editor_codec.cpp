@@ -249,4 +249,46 @@ std::string EncodeLine(std::u16string_view text)
     return encode(text, Breaks::Line);
 }
 
+std::string EncodeUrlLine(std::u16string_view text)
+{
+    const std::uint16_t *const table = cp932::Get().editorEncode;
+    std::string out;
+    out.reserve(text.size());
+    const auto percent = [&out](unsigned byte) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        if (const std::uint16_t e = table[u]; e != 0 || u == u'\n' || u == u'\r') {
+            if (e >= 0x100) out += char(e >> 8);
+            out += e != 0 ? char(e) : char(u);
+            continue;
+        }
+        char32_t c = u;
+        if (isHighSurrogate(u) && i + 1 < text.size() && isLowSurrogate(text[i + 1]))
+            c = 0x10000 + ((char32_t(u) - 0xD800) << 10) + (char32_t(text[++i]) - 0xDC00);
+        else if (isHighSurrogate(u) || isLowSurrogate(u))
+            c = 0xFFFD;
+        if (c < 0x80) {
+            percent(unsigned(c));
+        } else if (c < 0x800) {
+            percent(0xC0 | unsigned(c >> 6));
+            percent(0x80 | unsigned(c & 0x3F));
+        } else if (c < 0x10000) {
+            percent(0xE0 | unsigned(c >> 12));
+            percent(0x80 | unsigned((c >> 6) & 0x3F));
+            percent(0x80 | unsigned(c & 0x3F));
+        } else {
+            percent(0xF0 | unsigned(c >> 18));
+            percent(0x80 | unsigned((c >> 12) & 0x3F));
+            percent(0x80 | unsigned((c >> 6) & 0x3F));
+            percent(0x80 | unsigned(c & 0x3F));
+        }
+    }
+    return out;
+}
+
 } // namespace editor_codec

@@ -27,6 +27,11 @@ std::string Encode(std::u16string_view text);
 std::u16string DecodeLine(std::string_view bytes);
 std::string EncodeLine(std::u16string_view text);
 
+// A URL typed into a box: as EncodeLine, but a character code page 932 cannot hold is
+// percent-encoded from its UTF-8 bytes, as browsers send it ("ü" -> "%C3%BC"); a lone surrogate
+// counts as U+FFFD.
+std::string EncodeUrlLine(std::u16string_view text);
+
 // Forms that write into a buffer the caller owns (the Qt bridge decodes straight into a
 // QString). Decoding writes at most bytes.size() units, encoding at most 2 * text.size()
 // bytes; both return the number written.

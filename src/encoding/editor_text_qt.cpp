@@ -40,3 +40,8 @@ std::string QStringToLine(const QString &text)
 {
     return encode(text, editor_codec::Breaks::Line);
 }
+std::string QStringToUrl(const QString &text)
+{
+    return editor_codec::EncodeUrlLine(
+        std::u16string_view(reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size())));
+}

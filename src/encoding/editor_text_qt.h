@@ -24,3 +24,6 @@ std::string EditorTextToBytes(const QString &text);
 // bytes without NUL, CR and LF.
 QString LineToQString(std::string_view bytes);
 std::string QStringToLine(const QString &text);
+// A URL box's text: as QStringToLine, but a character code page 932 cannot hold is
+// percent-encoded from UTF-8 instead of becoming '?'.
+std::string QStringToUrl(const QString &text);

@@ -322,4 +322,18 @@ std::string ExecutableDir()
     return DirectoryPart(std::string(buffer, static_cast<std::size_t>(n)));
 }
 
+std::string FindProgram(const std::string &name, std::string_view pathList)
+{
+    if (name.empty() || name.find('/') != std::string::npos) return name;
+    while (!pathList.empty()) {
+        const std::size_t colon = pathList.find(':');
+        const std::string_view dir = pathList.substr(0, colon);
+        pathList = colon == std::string_view::npos ? std::string_view() : pathList.substr(colon + 1);
+        if (dir.empty()) continue;
+        const std::string candidate = JoinPath(std::string(dir), name);
+        if (FileExists(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return {};
+}
+
 } // namespace file_io

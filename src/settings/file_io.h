@@ -67,4 +67,9 @@ std::string JoinPath(const std::string &dir, const std::string &name);
 std::string FileNamePart(const std::string &path); // text after the last '/'
 std::string ExecutableDir();
 
+// The program a command names. A name with a slash is itself; a bare name is looked up in the
+// folders of pathList (colon-separated, as $PATH; empty entries skipped), the first executable
+// regular file winning. Empty when the name is empty or nothing is found.
+std::string FindProgram(const std::string &name, std::string_view pathList);
+
 } // namespace file_io

@@ -12,7 +12,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCompleter>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,11 +22,16 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace
 {
 
 constexpr std::size_t kHistoryLimit = 5;
+// A line edit cuts its text at 32767 characters unless told otherwise.
+constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
+
+using TextEncoder = std::string (*)(const QString &);
 
 QComboBox *makeHistoryCombo(QWidget *parent, const char *name)
 {
@@ -35,8 +40,9 @@ QComboBox *makeHistoryCombo(QWidget *parent, const char *name)
     box->setEditable(true);
     // The history is kept by AddComboHistory, never by the box itself.
     box->setInsertPolicy(QComboBox::NoInsert);
-    // Completion from the history must not change the letter case of what is typed.
-    if (box->completer()) box->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    // The text is exactly what was typed or picked: no completion from the history.
+    box->setCompleter(nullptr);
+    box->lineEdit()->setMaxLength(kNoLengthLimit);
     box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return box;
 }
@@ -54,13 +60,14 @@ void tightLayout(QLayout *layout)
     layout->setSpacing(4);
 }
 
-func_save::ComboState comboState(const QComboBox *box)
+// A URL box encodes with QStringToUrl, the others with QStringToLine.
+func_save::ComboState comboState(const QComboBox *box, TextEncoder encode = QStringToLine)
 {
     func_save::ComboState state;
-    state.text = QStringToLine(box->currentText());
+    state.text = encode(box->currentText());
     state.items.reserve(box->count());
     for (int i = 0; i < box->count(); ++i)
-        state.items.push_back(QStringToLine(box->itemText(i)));
+        state.items.push_back(encode(box->itemText(i)));
     return state;
 }
 
@@ -76,9 +83,9 @@ void setComboState(QComboBox *box, const func_save::ComboState &state)
     box->setEditText(LineToQString(state.text));
 }
 
-void addHistory(QComboBox *box)
+void addHistory(QComboBox *box, TextEncoder encode = QStringToLine)
 {
-    func_save::ComboState state = comboState(box);
+    func_save::ComboState state = comboState(box, encode);
     func_lanzo::AddComboHistory(state.items, state.text, kHistoryLimit);
     setComboState(box, state);
 }
@@ -188,6 +195,7 @@ TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
     ckToExe->setObjectName(QStringLiteral("ckToExe"));
     edtExe = new QLineEdit(group);
     edtExe->setObjectName(QStringLiteral("edtExe"));
+    edtExe->setMaxLength(kNoLengthLimit);
     btnExe = makeButton(group, QStringLiteral("..."), "btnExe");
     btnExe->setFixedWidth(28);
     gridGroup->addWidget(ckToURL, 0, 0);
@@ -232,7 +240,7 @@ void TfrmCtrl::FormCreate()
 
 std::string TfrmCtrl::urlText() const
 {
-    return QStringToLine(cmbUrl->currentText());
+    return QStringToUrl(cmbUrl->currentText());
 }
 
 void TfrmCtrl::setUrlText(std::string_view url)
@@ -255,7 +263,9 @@ bool TfrmCtrl::toExe() const
 
 std::string TfrmCtrl::exePath() const
 {
-    return edtExe->text().toStdString();
+    // Bytes loaded from set.ini go back unchanged while the box still shows them.
+    if (edtExe->text() == m_exeShown) return m_exeStored;
+    return QFile::encodeName(edtExe->text()).toStdString();
 }
 
 func_save::CtrlPanelState TfrmCtrl::state() const
@@ -264,14 +274,14 @@ func_save::CtrlPanelState TfrmCtrl::state() const
     s.before = comboState(cmbBefore);
     s.after = comboState(cmbAfter);
     s.keyword = comboState(cmbKey);
-    s.url = comboState(cmbUrl);
+    s.url = comboState(cmbUrl, QStringToUrl);
     s.rdo1L = rdo1L->isChecked();
     s.rdo2L = rdo2L->isChecked();
     s.hosei = ckHosei->isChecked();
     s.toUrl = ckToURL->isChecked();
     s.toClip = ckToClip->isChecked();
     s.toExe = ckToExe->isChecked();
-    s.exe = QStringToLine(edtExe->text());
+    s.exe = exePath();
     return s;
 }
 
@@ -288,7 +298,17 @@ void TfrmCtrl::applyState(const func_save::CtrlPanelState &s)
     ckToURL->setChecked(s.toUrl);
     ckToClip->setChecked(s.toClip);
     ckToExe->setChecked(s.toExe);
-    edtExe->setText(LineToQString(s.exe));
+    setExeFromStored(s.exe);
+}
+
+void TfrmCtrl::setExeFromStored(const std::string &stored)
+{
+    // The path is stored as the file system spells it. Older versions stored it as code page 932
+    // text: such a record is not UTF-8 and names no file as it stands.
+    const bool fileSystemBytes = QByteArrayView(stored).isValidUtf8() || file_io::FileExists(stored);
+    edtExe->setText(fileSystemBytes ? QFile::decodeName(QByteArray::fromStdString(stored)) : LineToQString(stored));
+    m_exeShown = edtExe->text();
+    m_exeStored = fileSystemBytes ? stored : QFile::encodeName(m_exeShown).toStdString();
 }
 
 // "置き換え": every occurrence of the before text, in the source text or in every URL list item.
@@ -334,9 +354,9 @@ void TfrmCtrl::btnDownloadClick()
         m_download->cancel();
         return;
     }
-    const std::string url = QStringToLine(cmbUrl->currentText());
+    const std::string url = urlText();
     if (url.empty()) return;
-    addHistory(cmbUrl);
+    addHistory(cmbUrl, QStringToUrl);
 
     http::Result result;
     {

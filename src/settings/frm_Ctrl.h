@@ -34,7 +34,7 @@ public:
     bool toUrl() const;
     bool toClip() const;
     bool toExe() const;
-    std::string exePath() const; // UTF-8 path
+    std::string exePath() const; // file-system bytes
 
     func_save::CtrlPanelState state() const;
     void applyState(const func_save::CtrlPanelState &state);
@@ -66,7 +66,12 @@ public:
                 *btnExe = nullptr;
 
 private:
+    void setExeFromStored(const std::string &stored);
+
     TfrmMain *m_main;
+    // The browser path as loaded, and the text the box showed for it.
+    std::string m_exeStored;
+    QString m_exeShown;
     http::HttpClient m_http;
     DownloadGuard *m_download = nullptr;
 };

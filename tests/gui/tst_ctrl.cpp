@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -87,6 +88,11 @@ private slots:
     void browserGetsUrlAsOneArgument_data();
     void browserGetsUrlAsOneArgument();
     void browseForBrowser();
+    void browserStep_data();
+    void browserStep();
+    void historyBoxesTakeTextAsTyped();
+    void storedTexts_data();
+    void storedTexts();
     void download_data();
     void download();
     void downloadWithEmptyUrlDoesNothing();
@@ -351,6 +357,121 @@ void TstCtrl::browserGetsUrlAsOneArgument()
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray expected = "1\n" + LineToQString(url.toStdString()).toUtf8() + "\n";
     QCOMPARE(f.readAll(), expected);
+}
+
+void TstCtrl::browserStep_data()
+{
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("bare name found on PATH") << "lanzo-test-browser" << QByteArray("http://a/") << true;
+    QTest::newRow("bare name not on PATH") << "lanzo-missing-browser" << QByteArray("http://a/") << false;
+    QTest::newRow("item read as an option") << "" << QByteArray("--gpu-launcher=x") << false;
+    QTest::newRow("item read as a short option") << "" << QByteArray("-x") << false;
+}
+
+// Each start appends its argument to a log; a start that must not happen is checked after a
+// later one that must.
+void TstCtrl::browserStep()
+{
+    QFETCH(QString, exe);
+    QFETCH(QByteArray, url);
+    QFETCH(bool, started);
+    const QString bin = QString::fromStdString(m_home->path("bin"));
+    const QString log = QString::fromStdString(m_home->path("log.txt"));
+    const QString script = bin + "/lanzo-test-browser";
+    QVERIFY(QDir().mkpath(bin));
+    {
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"" + log.toUtf8() + "\"\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    }
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent::" + bin.toUtf8());
+    const auto logText = [&] {
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    main()->setUrlListItems({ url.toStdString(), "http://later/" });
+    ctrl()->ckToExe->setChecked(true);
+    ctrl()->edtExe->setText(exe.isEmpty() ? script : exe);
+    doubleClickItem(main(), 0);
+    ctrl()->edtExe->setText(script);
+    if (!started) doubleClickItem(main(), 1);
+    qputenv("PATH", oldPath);
+    const QByteArray awaited = started ? url : QByteArray("http://later/");
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains(awaited + "\n"), 5000);
+    QCOMPARE(logText().split('\n').contains(url), started);
+}
+
+void TstCtrl::historyBoxesTakeTextAsTyped()
+{
+    // A box completes only while it is shown.
+    ctrl()->show();
+    ctrl()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(ctrl()));
+    for (QComboBox *box : { ctrl()->cmbBefore, ctrl()->cmbAfter, ctrl()->cmbKey, ctrl()->cmbUrl }) {
+        ctrl()->PageControl1->setCurrentWidget(box->parentWidget());
+        setHistory(box, { "ab" }, "");
+        box->lineEdit()->setFocus();
+        QTest::keyClicks(box->lineEdit(), "a");
+        QCOMPARE(box->currentText(), QStringLiteral("a"));
+    }
+}
+
+void TstCtrl::storedTexts_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed"); // null: the record comes from an older version
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("resaved");
+    const QByteArray longText(40000, 'x');
+    const auto row = [](const char *name, const QString &control, const QString &typed, const QByteArray &record,
+                         const QString &shown, const QByteArray &resaved) {
+        QTest::newRow(name) << control << typed << record << shown << resaved;
+    };
+    for (const auto &[control, name] :
+        { std::pair { "cmbBefore", "BEFORE" }, { "cmbUrl", "URL" }, { "edtExe", "EXE" } }) {
+        const QByteArray record = name + QByteArray("\t/") + longText;
+        row(qPrintable(QStringLiteral("40,000 characters in ") + control), control, "/" + longText, record,
+            "/" + longText, record);
+    }
+    const QByteArray url = "URL\thttp://x/%C3%BC%E2%82%AC\x82\xa0";
+    row("URL with characters Shift_JIS lacks", "cmbUrl", "http://x/ü€あ", url, "http://x/%C3%BC%E2%82%ACあ", url);
+    const QByteArray exe = "EXE\t/opt/jos\xc3\xa9/\xe2\x82\xac";
+    row("browser path outside Shift_JIS", "edtExe", "/opt/josé/€", exe, "/opt/josé/€", exe);
+    row("browser path stored by an older version", "edtExe", QString(), "EXE\t/opt/\x83u\x83\x89\x83\x45\x83U/b",
+        "/opt/ブラウザ/b", "EXE\t" + QStringLiteral("/opt/ブラウザ/b").toUtf8());
+}
+
+// What is stored at exit and what the next start shows (the line edits' 32767-character limit,
+// characters code page 932 cannot hold, the file system's spelling of a path).
+void TstCtrl::storedTexts()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, record);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, resaved);
+    const auto edit = [&](TfrmCtrl *panel) {
+        auto *box = panel->findChild<QComboBox *>(control);
+        return box ? box->lineEdit() : panel->findChild<QLineEdit *>(control);
+    };
+    const auto stored
+        = [](TfrmCtrl *panel) { return QByteArray::fromStdString(func_save::WriteSetIni(panel->state())); };
+    if (!typed.isNull()) {
+        edit(ctrl())->setText(typed);
+        QVERIFY(stored(ctrl()).contains(record + "\r\n"));
+        if (control == "cmbUrl") QCOMPARE(ctrl()->urlText(), record.mid(4).toStdString()); // what is sent
+    }
+    TempHome other;
+    writeConfigFile(other, "set.ini", record + "\r\n");
+    Session again(other, false);
+    QCOMPARE(edit(again.windows().ctrl.get())->text(), shown);
+    QVERIFY(stored(again.windows().ctrl.get()).contains(resaved + "\r\n"));
 }
 
 void TstCtrl::browseForBrowser()
