@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -155,6 +156,7 @@ void TfrmMain::buildLayout()
     UrlList = new QListView(Splitter1);
     UrlList->setObjectName(QStringLiteral("UrlList"));
     UrlList->setModel(m_listModel);
+    UrlList->setItemDelegate(new UrlListDelegate(m_listModel, UrlList));
     UrlList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     UrlList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     UrlList->setUniformItemSizes(true);
@@ -693,6 +695,18 @@ bool isEditingShortcut(const QKeyEvent *key)
         || key->matches(QKeySequence::SelectAll);
 }
 
+bool isRightButtonEvent(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        return static_cast<const QMouseEvent *>(event)->button() == Qt::RightButton;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool TfrmMain::handleEditorKeys(QEvent *event)
@@ -753,6 +767,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         return handleEditorKeys(event) || QMainWindow::eventFilter(watched, event);
+    }
+    if (watched == UrlList->viewport() && isRightButtonEvent(event)) {
+        // A right-click only opens the context menu: the selection and the focused item stay.
+        return true;
     }
     if (watched == Memo1->viewport() || watched == UrlList->viewport()) {
         switch (event->type()) {

@@ -363,6 +363,16 @@ void TestMainCommands::doubleClickOnTheList()
     QCOMPARE(bytes(ctrl->urlText()), bytes(url));
     QTRY_COMPARE(bytes(readBytes(out)), QByteArray("http://x/a b&c;d'e\"f|g$(h)あ"));
 
+    // A right-click leaves the selection and the focused item as they are, and a right
+    // double-click runs no click action.
+    const QRect first = s.list()->visualRect(s.list()->model()->index(0, 0));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::mouseClick(s.list()->viewport(), Qt::RightButton, Qt::NoModifier, first.center());
+    QTest::mouseDClick(s.list()->viewport(), Qt::RightButton, Qt::NoModifier, first.center());
+    QCOMPARE(s.main()->selectedUrlListRows(), std::vector<int> { 1 });
+    QCOMPARE(s.list()->currentIndex().row(), 1);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+
     // An empty list has no focused item: nothing happens.
     std::filesystem::remove(out);
     s.main()->setUrlListItems({});

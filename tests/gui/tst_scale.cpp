@@ -80,6 +80,8 @@ private slots:
     void appendKeepsTheView_data();
     void appendKeepsTheView();
     void listReadsOnlyTheRowsItShows();
+    void listScrollsToItsWidestItem_data();
+    void listScrollsToItsWidestItem();
     void wrapFollowsLongLines_data();
     void wrapFollowsLongLines();
     void unEditedTextIsNotReencoded_data();
@@ -149,6 +151,37 @@ void TstScale::listReadsOnlyTheRowsItShows()
     s.list()->repaint();
     const std::size_t requests = listModel(s)->dataRequests() - first;
     QVERIFY2(requests < 5000, qPrintable(QString::number(requests)));
+}
+
+void TstScale::listScrollsToItsWidestItem_data()
+{
+    QTest::addColumn<int>("row"); // of the long item among five short ones
+    QTest::newRow("first") << 0;
+    QTest::newRow("middle") << 2;
+    QTest::newRow("last") << 5;
+}
+
+// The view takes one row's size for all rows; the scroll bar must still reach the end of the
+// widest item wherever it stands, and go when that item goes.
+void TstScale::listScrollsToItsWidestItem()
+{
+    QFETCH(int, row);
+    TempHome home;
+    Session s(home);
+    func_token::StringList items = numbered("http://s/", 5);
+    const std::string wide = "http://w/" + std::string(600, 'W');
+    items.insert(items.begin() + row, wide);
+    const QScrollBar *bar = s.list()->horizontalScrollBar();
+    const int needed = s.list()->fontMetrics().horizontalAdvance(LineToQString(wide));
+    const auto reach = [&] { return bar->maximum() + s.list()->viewport()->width(); };
+
+    s.main()->setUrlListItems(items);
+    QTRY_VERIFY2(reach() >= needed, qPrintable(QStringLiteral("%1 < %2").arg(reach()).arg(needed)));
+    s.main()->addUrlListSelection({ std::size_t(row) });
+    s.main()->lstDeleteClick();
+    QTRY_COMPARE(bar->maximum(), 0);
+    s.main()->appendUrlListItems({ wide });
+    QTRY_VERIFY(reach() >= needed);
 }
 
 // Edits of the wrapping test.
