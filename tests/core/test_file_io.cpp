@@ -277,24 +277,14 @@ TEST(FileIo, DirectoriesAndPathParts)
 TEST(FileIo, FindProgramLooksUpBareNamesInPath)
 {
     TempDir dir;
-    for (const char *sub : { "a", "b", "c", "c/tool" })
+    for (const char *sub : { "a", "b", "c/tool" })
         ASSERT_TRUE(file_io::MakeDirectories(dir / sub));
-    ASSERT_TRUE(file_io::WriteFileAtomic(dir / "a/tool", "#!/bin/sh\n")); // not executable
-    ASSERT_TRUE(file_io::WriteFileAtomic(dir / "b/tool", "#!/bin/sh\n"));
-    ASSERT_EQ(::chmod((dir / "b/tool").c_str(), 0755), 0);
-    const struct {
-        std::string name, pathList, want;
-    } cases[] = {
-        { "tool", dir / "a:" + dir / "c:" + dir / "b", dir / "b/tool" }, // skips a plain file and a folder
-        { "tool", "::" + dir / "b" + ":", dir / "b/tool" },
-        { "tool", dir / "a", "" },
-        { "tool", "", "" },
-        { "", dir / "b", "" },
-        { "./tool", dir / "b", "./tool" }, // a name with a slash is used as it stands
-        { dir / "missing", dir / "b", dir / "missing" },
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(file_io::FindProgram(c.name, c.pathList), c.want) << c.name << " in " << c.pathList;
+    ASSERT_TRUE(file_io::WriteFileAtomic(dir / "a/tool", "") && file_io::WriteFileAtomic(dir / "b/tool", ""));
+    ASSERT_EQ(::chmod((dir / "b/tool").c_str(), 0755), 0); // a/tool is not executable, c/tool a folder
+    EXPECT_EQ(file_io::FindProgram("tool", "::" + dir / "a:" + dir / "c:" + dir / "b"), dir / "b/tool");
+    EXPECT_EQ(file_io::FindProgram("tool", dir / "a"), "");
+    EXPECT_EQ(file_io::FindProgram("", dir / "b"), "");
+    EXPECT_EQ(file_io::FindProgram("./tool", dir / "b"), "./tool"); // a name with a slash stands as it is
 }
 
 } // namespace
