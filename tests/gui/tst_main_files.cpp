@@ -265,18 +265,15 @@ void TestMainFiles::closeQuestion()
 
 void TestMainFiles::realDialogReportsTheChosenFilter_data()
 {
-    QTest::addColumn<bool>("save");
     QTest::addColumn<int>("index");
     for (const int index : { 0, 1, 2 })
-        QTest::addRow("open, filter %d", index) << false << index;
-    QTest::newRow("save, filter 2") << true << 2;
+        QTest::addRow("filter %d", index) << index;
 }
 
 // The real dialog reports the caption it shows, not the filter it was given: the choice is still
 // found, and the next dialog opens on it.
 void TestMainFiles::realDialogReportsTheChosenFilter()
 {
-    QFETCH(bool, save);
     QFETCH(int, index);
     const QString pipe = QStringLiteral("テキスト(*.txt)|*.txt|HTML(*.htm,*.html)|*.htm;*.html|すべて(*.*)|*.*");
     const QStringList filters = QtFilterList(pipe);
@@ -291,9 +288,8 @@ void TestMainFiles::realDialogReportsTheChosenFilter()
         }
     });
     timer.start(20);
-    for (int run = 0; run < 2; ++run)
-        save ? prompts.getSaveFileName(nullptr, pipe, filterIndex, QDir::tempPath())
-             : prompts.getOpenFileName(nullptr, pipe, filterIndex, QDir::tempPath());
+    prompts.getOpenFileName(nullptr, pipe, filterIndex, QDir::tempPath());
+    prompts.getSaveFileName(nullptr, pipe, filterIndex, QDir::tempPath()); // the same dialog code
     QCOMPARE(filterIndex, index);
     QCOMPARE(shownIndex, index);
 }
