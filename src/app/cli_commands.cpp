@@ -459,7 +459,7 @@ url_codec::CommandResult RunWholeText(const std::string &command, bool lines, st
         if (result.text.empty() && !source.empty()) {
             result.text = std::string(source);
             result.ok = false;
-            result.message = "the input is not well-formed UTF-8; the text is left unchanged";
+            result.message = "the input is not well-formed UTF-8 (or encodes a NUL byte); the text is left unchanged";
         }
     } else if (command == "tags") {
         result.text = func_lanzo::CutOutTagsText(source);

@@ -49,6 +49,13 @@ using Byte = unsigned char;
 constexpr char16_t kInvalidByte = 0x30FB; // "・"
 constexpr char kUnmappable = '?';
 
+// Whether the character of the program's UTF-8 rules that starts with lead b0 (0x80 or above)
+// decodes to U+0000: an overlong form of the NUL byte.
+constexpr bool encodesNul(unsigned b0, unsigned b1, unsigned b2)
+{
+    return b0 & 0x20 ? ((b0 & 0x0F) | (b1 & 0x3F) | (b2 & 0x3F)) == 0 : ((b0 & 0x3F) | (b1 & 0x3F)) == 0;
+}
+
 // Output goes through a small buffer on the stack and is appended to a string reserved for
 // the worst case, so that only the pages the result really uses are ever touched. A step
 // converts from p until it reaches blockEnd (it may read and consume a few bytes beyond,
@@ -355,7 +362,9 @@ inline unsigned eucToSjis64(const Byte *p, unsigned before, char *o, unsigned &c
 // Such text is well-formed by the decoder's rules, and its characters start at the bytes
 // outside 0x80-0xBF. need carries the demands of the block before (bit 0: its first byte,
 // bit 1: its second) and receives those of this block on the next one.
-inline bool utf8Block16(const Byte *p, unsigned &need)
+// C0, E0 or F0 right before 0x80 never occurs in standard UTF-8 and starts every overlong NUL
+// a block can hold: the block then fails, and the walk decides. before is the byte before p.
+inline bool utf8Block16(const Byte *p, unsigned before, unsigned &need)
 {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     const unsigned nonAscii = bitsOf(x);
@@ -363,6 +372,10 @@ inline bool utf8Block16(const Byte *p, unsigned &need)
     const unsigned cont = bitsOf(inRange(x, 0x80, 0xBF));
     const unsigned lead2 = nonAscii & ~cont;
     const unsigned lead3 = bitsOf(_mm_cmpeq_epi8(_mm_max_epu8(x, splat(0xE0)), x));
+    const __m128i previous = _mm_or_si128(_mm_slli_si128(x, 1), _mm_cvtsi32_si128(int(before)));
+    const __m128i nulLead = _mm_or_si128(
+        _mm_cmpeq_epi8(previous, splat(0xC0)), _mm_cmpeq_epi8(_mm_and_si128(previous, splat(0xEF)), splat(0xE0)));
+    if (bitsOf(_mm_and_si128(nulLead, _mm_cmpeq_epi8(x, splat(0x80)))) != 0) return false;
     const unsigned wanted = lead2 << 1 | lead3 << 2 | need;
     need = wanted >> 16;
     return (wanted & 0xFFFF) == cont;
@@ -480,7 +493,9 @@ namespace
 {
 
 // The decoder's rules one character at a time: a byte below 0x80 is a character; any other
-// byte needs one continuation byte after it, two when its bit 0x20 is set.
+// byte needs one continuation byte after it, two when its bit 0x20 is set. A character that
+// decodes to U+0000 (an overlong NUL such as C0 80) is refused too, as a NUL would end the
+// text it is put into.
 bool wellFormedByWalk(const Byte *p, const Byte *end)
 {
     while (p < end) {
@@ -491,6 +506,7 @@ bool wellFormedByWalk(const Byte *p, const Byte *end)
         const unsigned b1 = end - p > 1 ? p[1] : 0, b2 = end - p > 2 ? p[2] : 0;
         const bool three = *p & 0x20;
         if ((b1 & 0xC0) != 0x80 || (three && (b2 & 0xC0) != 0x80)) return false;
+        if (encodesNul(*p, b1, b2)) return false;
         p += three ? 3 : 2;
     }
     return true;
@@ -508,10 +524,10 @@ bool IsWellFormedUtf8(std::string_view in)
         // although it is no standard UTF-8) is decided by the walk.
         unsigned need = 0;
         for (; end - p >= 16; p += 16)
-            if (!utf8Block16(p, need)) return wellFormedByWalk(begin, end);
+            if (!utf8Block16(p, p > begin ? p[-1] : 0, need)) return wellFormedByWalk(begin, end);
         Byte last[16] = {};
         std::memcpy(last, p, std::size_t(end - p));
-        if (!utf8Block16(last, need) || need != 0) return wellFormedByWalk(begin, end);
+        if (!utf8Block16(last, p > begin ? p[-1] : 0, need) || need != 0) return wellFormedByWalk(begin, end);
         return true;
     }
 #endif
@@ -583,7 +599,12 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
                     std::memcpy(&w, p + i, 4);
                     const unsigned b0 = w & 0xFF, b1 = w >> 8 & 0x3F, b2 = w >> 16 & 0x3F;
                     const unsigned two = (b0 & 0x3F) << 6 | b1, three = (b0 & 0x0F) << 12 | b1 << 6 | b2;
-                    put(o, b0 & 0x20 ? three : two);
+                    const unsigned u = b0 & 0x20 ? three : two;
+                    if (u == 0) {
+                        malformed = true; // an overlong NUL
+                        return end;
+                    }
+                    put(o, u);
                     starts &= starts - 1;
                 }
                 need = lead >> 63 | lead3 >> 62;
@@ -609,7 +630,7 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
             // Missing bytes at the end read as 0x00, which no continuation byte can be.
             const unsigned b0 = p[0], b1 = end - p > 1 ? p[1] : 0, b2 = end - p > 2 ? p[2] : 0;
             const bool ascii = b0 < 0x80, three = b0 & 0x20;
-            if (!ascii && ((b1 & 0xC0) != 0x80 || (three && (b2 & 0xC0) != 0x80))) {
+            if (!ascii && ((b1 & 0xC0) != 0x80 || (three && (b2 & 0xC0) != 0x80) || encodesNul(b0, b1, b2))) {
                 malformed = true;
                 return end;
             }

@@ -31,7 +31,8 @@ bool Utf8ToSjis(std::string_view in, std::string &out);
 
 // True when Utf8ToSjis accepts in (the decoder's rules: any byte 0x80-0xFF starts a
 // character of two bytes, or three when its bit 0x20 is set; the bytes after it must be
-// 0x80-0xBF). Checks standard UTF-8 sixteen bytes at a time without converting.
+// 0x80-0xBF; no such character may decode to U+0000, as the NUL byte would end the text).
+// Checks standard UTF-8 sixteen bytes at a time without converting.
 bool IsWellFormedUtf8(std::string_view in);
 std::string SjisToUtf8(std::string_view in);
 

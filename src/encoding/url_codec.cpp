@@ -178,7 +178,8 @@ void decodeAppend(std::string &out, std::string_view in, DecodeResult &r)
             if (i + 2 < n) {
                 const int hi = kHex[s[i + 1]], lo = kHex[s[i + 2]];
                 const bool escape = c == '%';
-                if (!(escape && (hi | lo) < 0)) {
+                // "%00" goes the slow way too: a NUL would end the text it is put into.
+                if (!(escape && ((hi | lo) < 0 || (hi | lo) == 0))) {
                     *o++ = char(escape ? hi << 4 | lo : kPlusToSpace[c]);
                     i += escape ? 3 : 1;
                     continue;
@@ -195,7 +196,8 @@ void decodeAppend(std::string &out, std::string_view in, DecodeResult &r)
                 r.position = i + 1;
                 break;
             } else {
-                // Only reached when the two bytes after the '%' are not both hex digits.
+                // Only reached when the two bytes after the '%' are not both hex digits, or
+                // spell the NUL byte, which no text can hold.
                 r.error = DecodeResult::Error::InvalidChar;
                 r.position = i + 1;
                 r.found = std::string(in.substr(i, 3));

@@ -1,6 +1,7 @@
 #pragma once
 // Percent-encoding: bytes of the kept set are copied, a space becomes '+', every other
-// byte "%XX" with upper-case hex. Decoding undoes it and reports malformed escapes.
+// byte "%XX" with upper-case hex. Decoding undoes it and reports malformed escapes; "%00" is
+// one of them, as the NUL byte it stands for would end the text it is put into.
 #include <cstddef>
 #include <string>
 #include <string_view>

@@ -266,6 +266,8 @@ void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after
             }
             text = line;
         }
+        // A NUL byte would end the text the pair is applied to: such a line is no pair.
+        if (text.find('\0') != std::string_view::npos) continue;
         func_token::SplitTabFields(fields, text);
         if (fields.size() == 2) {
             before.push_back(std::move(fields[0]));

@@ -15,7 +15,8 @@ namespace tables
 using func_token::StringList;
 
 // Appends the pairs of a table file's bytes (lines end at LF, a CR before LF belongs to the
-// break, another CR is dropped, 0x1A ends the file; a line of exactly two tab fields is a pair).
+// break, another CR is dropped, 0x1A ends the file; a line of exactly two tab fields is a pair,
+// unless it holds a NUL byte).
 void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after);
 
 // Path of the table NAME (Shift_JIS bytes) in tableDir (a UTF-8 path).

@@ -69,6 +69,7 @@ TEST(CnvTableParse, Rows)
         { "double-byte text and spaces are kept as they are", "\x82\x88\x82\x94\x82\x94\x82\x90\thttp\n a \t b \n",
             { { "\x82\x88\x82\x94\x82\x94\x82\x90", "http" }, { " a ", " b " } } },
         { "empty file", "", {} },
+        { "a line with a NUL byte is no pair", std::string("a\tb\0c\n\0\tz\nq\tr\n", 14), { { "q", "r" } } },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);

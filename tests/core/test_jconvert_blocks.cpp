@@ -66,6 +66,8 @@ std::string EucToSjisByCharacter(std::string_view in)
     return out;
 }
 
+std::u16string UnitsByCharacter(std::string_view in);
+
 bool WellFormedByCharacter(std::string_view in)
 {
     for (std::size_t i = 0; i < in.size();) {
@@ -79,7 +81,7 @@ bool WellFormedByCharacter(std::string_view in)
             if (i + k >= in.size() || (Byte(in[i + k]) & 0xC0) != 0x80) return false;
         i += len;
     }
-    return true;
+    return UnitsByCharacter(in).find(u'\0') == std::u16string::npos;
 }
 
 // The decoder's rules on well-formed input, one 16-bit unit per character.
@@ -200,7 +202,15 @@ TEST(IsWellFormedUtf8, Cases)
         { "shift_jis", "\x83\x41", false },
         { "four_byte_form", "\xf0\x9f\x98\x80", false },
         { "continuation_byte_as_lead", "\xa3\x81\x82", true },
-        { "two_continuation_bytes", "\x80\x80", true },
+        { "two_continuation_bytes", "\x80\x81", true },
+        // Forms of U+0000: the NUL byte would end the text.
+        { "overlong_nul", "\xc0\x80", false },
+        { "overlong_nul_three_bytes", "\xe0\x80\x80", false },
+        { "nul_from_continuation_lead", "\xa0\x80\x80", false },
+        { "nul_from_two_continuation_bytes", "\x80\x80", false },
+        { "overlong_but_no_nul", "\xe0\x80\x81", true },
+        { "nul_across_a_block_edge", a15 + "\xc0\x80", false },
+        { "nul_after_blocks", a16 + a16 + "\xf0\x80\x80" + a15, false },
         { "stray_continuation", "a\x80", false },
         { "across_a_block_edge", a15 + "\xe3\x81\x82", true },
         { "across_a_block_edge_by_two", a15 + "a\xe3\x81\x82" + a15, true },
@@ -232,6 +242,7 @@ TEST(IsWellFormedUtf8, AgreesWithTheConverter)
         case 3:
             return "\xc3\xa9";
         case 4:
+            if (rng() % 16 == 0) return rng() % 2 ? "\xc0\x80" : "\xe0\x80\x80"; // refused: a NUL
             return rng() % 2 ? "\x8f\x81" : "\xa3\x81\x82"; // accepted, though not standard UTF-8
         case 5:
             return "\xed\xa0\xbd\xed\xb0\xbd"; // a surrogate pair: one '?'

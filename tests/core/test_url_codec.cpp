@@ -54,7 +54,8 @@ INSTANTIATE_TEST_SUITE_P(Bytes, UrlDecodeCases,
         Case { "upper_case_hex", "%E3%81%82", "\xe3\x81\x82" }, Case { "double_percent", "%%41", "%41" },
         Case { "plus_is_space", "a+b", "a b" }, Case { "encoded_plus", "%2b", "+" },
         Case { "line_break", "a%0D%0Ab", "a\r\nb" }, Case { "raw_bytes_copied", "\x82\xa0~/", "\x82\xa0~/" },
-        Case { "nul_ends_input", std::string("ab\0%zz", 6), "ab" }, Case { "empty", "", "" }),
+        Case { "nul_ends_input", std::string("ab\0%zz", 6), "ab" }, Case { "empty", "", "" },
+        Case { "double_percent_before_zeros", "%%00", "%00" }),
     caseName);
 
 TEST(UrlCodec, EveryByteComesBack)
@@ -93,6 +94,9 @@ TEST(UrlCodec, DecodingErrors)
         { "second_digit_invalid", "ab%4z", Error::InvalidChar, 3, "%4z", "" },
         { "shift_jis_after_percent", "%\x82\xa0", Error::InvalidChar, 1, "%\x82\xa0",
             "URL 表記エンコードでは許されない文字 (%あ)：位置 - 1" },
+        // The NUL byte would end the text it is put into.
+        { "nul_escape", "a%00b", Error::InvalidChar, 2, "%00", "URL 表記エンコードでは許されない文字 (%00)：位置 - 2" },
+        { "nul_escape_last", "ab%00", Error::InvalidChar, 3, "%00", "" },
         { "control_after_percent", "%\t1", Error::InvalidChar, 1, "%\t1",
             "URL 表記エンコードでは許されない文字 (%\\x091)：位置 - 1" },
     };
@@ -150,6 +154,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, UrlCommands,
         CommandCase { "decode_lines_each_once", DecodeWholeLines, "%2541%0D%0A\r\n%2542", "%41\r\n\r\n%42" },
         CommandCase { "decode_lines_keeps_lines_before_error", DecodeWholeLines, "a%20\r\nb%4\r\nc%20",
             "a \r\nb%4\r\nc%20", false, "URL 表記用エンコード（%XX）文字列のエラー：位置 - 2" },
+        CommandCase { "decode_lines_stops_at_nul", DecodeWholeLines, "a+b\r\nx%00y\r\nc+d\r\n",
+            "a b\r\nx%00y\r\nc+d\r\n", false, "URL 表記エンコードでは許されない文字 (%00)：位置 - 2" },
         CommandCase { "decode_selection", DecodeSelectionLines, "a%20\r\n%41", "a \r\nA\r\n" },
         CommandCase { "decode_selection_fails_unchanged", DecodeSelectionLines, "a%20\r\nb%4", "a%20\r\nb%4", false,
             "URL 表記用エンコード（%XX）文字列のエラー：位置 - 2" },
