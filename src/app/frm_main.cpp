@@ -153,6 +153,10 @@ void TfrmMain::buildLayout()
     watchDocument();
 
     m_listModel = new UrlListModel(this);
+    connect(m_listModel, &QAbstractItemModel::rowsInserted, this, [this] { m_keepListFile = false; });
+    connect(m_listModel, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_listModel->size() > 0) m_keepListFile = false;
+    });
     UrlList = new QListView(Splitter1);
     UrlList->setObjectName(QStringLiteral("UrlList"));
     UrlList->setModel(m_listModel);
@@ -202,12 +206,14 @@ void TfrmMain::FormCreate()
     // then left alone, and the window starts with what it has.
     const file_io::ReadResult work = file_io::ReadWholeFile(m_paths.workFile);
     if (!work.ok && !work.missing) {
+        m_keepWorkFile = m_keepListFile = true;
         reportFileError("read", work.error);
         return;
     }
     if (work.ok) setSourceText(work.data, false);
     const file_io::ReadResult list = file_io::ReadWholeFile(m_paths.listFile);
     if (!list.ok && !list.missing) {
+        m_keepListFile = true;
         reportFileError("read", list.error);
         return;
     }
@@ -241,6 +247,7 @@ void TfrmMain::setSourceText(std::string_view bytes, bool setModified)
     m_bytesStale = false;
     m_lastEditWasUndo = false;
     if (setModified) m_modified = true;
+    if (!normalized.empty() && m_fileName.isEmpty()) m_keepWorkFile = false;
     if (normalized.size() >= kBackgroundLoadBytes) {
         m_sourceBytes = std::move(normalized);
         startSourceLoad();
@@ -443,6 +450,7 @@ void TfrmMain::onDocumentChanged(int from, int removed, int added)
     if (m_settingText || m_load || (removed == 0 && added == 0)) return;
     m_bytesStale = true;
     m_modified = true;
+    if (m_fileName.isEmpty() && !Memo1->document()->isEmpty()) m_keepWorkFile = false;
     if (!m_inUndo) m_lastEditWasUndo = false;
     followLongLines(from, removed, added);
 }

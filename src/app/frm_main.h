@@ -266,6 +266,10 @@ private:
     bool m_wrapQueued = false;
     bool m_settingText = false;
     bool m_modified = false;
+    // A buffer whose file could not be read is not written back at exit until something has been
+    // put into it: the file stays as it was instead of being replaced by an empty buffer.
+    bool m_keepWorkFile = false;
+    bool m_keepListFile = false;
     bool m_inUndo = false;
     bool m_lastEditWasUndo = false;
 

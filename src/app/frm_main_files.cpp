@@ -77,8 +77,9 @@ bool TfrmMain::loadNamedFile(const QString &path)
         reportFileError("read", read.error);
         return false;
     }
-    setSourceText(read.data, false);
+    // Named first: a named file's text is not put into the work file.
     m_fileName = QFileInfo(path).absoluteFilePath();
+    setSourceText(read.data, false);
     m_modified = false;
     updateTitle();
     return true;
@@ -124,6 +125,8 @@ void TfrmMain::mnuOpenWorkClick()
     updateTitle();
     const file_io::ReadResult read = file_io::ReadWholeFile(m_paths.workFile);
     if (!read.ok) {
+        // The text on screen is not the work file's: the exit must not put it there unasked.
+        m_keepWorkFile = !read.missing;
         reportFileError("read", read.error);
         return;
     }
@@ -250,8 +253,8 @@ bool TfrmMain::FormClose()
     ini.WriteBool("WINDOW", "ONTOP", stayOnTop());
     write(m_paths.windowFile, ini.serialize());
 
-    if (m_fileName.isEmpty()) write(m_paths.workFile, sourceText());
-    write(m_paths.listFile, func_token::JoinCrLf(m_listModel->items()));
+    if (m_fileName.isEmpty() && !m_keepWorkFile) write(m_paths.workFile, sourceText());
+    if (!m_keepListFile) write(m_paths.listFile, func_token::JoinCrLf(m_listModel->items()));
 
     if (failures.empty()) return true;
     QString text = QStringLiteral("終了時に次のファイルを保存できませんでした。\n");

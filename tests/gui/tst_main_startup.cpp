@@ -50,6 +50,8 @@ private slots:
     void restoresBuffersByteForByte();
     void roundTripThroughExitAndStart();
     void unreadableWorkFileStopsTheSetUp();
+    void unreadableBufferFileIsKept_data();
+    void unreadableBufferFileIsKept();
     void exitWriteFailure_data();
     void exitWriteFailure();
 };
@@ -215,6 +217,47 @@ void TestMainStartup::unreadableWorkFileStopsTheSetUp()
     QVERIFY(s.main()->urlListItems().empty());
     QCOMPARE(s.menu("N69")->actions().size(), kFixedConvertEntries);
     QVERIFY(s.main()->isVisible());
+}
+
+void TestMainStartup::unreadableBufferFileIsKept_data()
+{
+    QTest::addColumn<QString>("unreadable"); // edit.txt: a folder; list.txt: a link to itself
+    QTest::addColumn<bool>("putItem"); // the user puts an item into the list before the exit
+    QTest::addColumn<QByteArray>("wantList"); // list.txt afterwards ("" = still the link)
+    QTest::newRow("edit.txt unreadable: list.txt stays") << "edit.txt" << false << QByteArray("a\r\n");
+    QTest::newRow("edit.txt unreadable, item put in") << "edit.txt" << true << QByteArray("new\r\n");
+    QTest::newRow("list.txt unreadable: it stays") << "list.txt" << false << QByteArray();
+    QTest::newRow("list.txt unreadable, item put in") << "list.txt" << true << QByteArray("new\r\n");
+}
+
+void TestMainStartup::unreadableBufferFileIsKept()
+{
+    QFETCH(QString, unreadable);
+    QFETCH(bool, putItem);
+    QFETCH(QByteArray, wantList);
+    TempHome home;
+    const settings::AppPaths &p = home.paths();
+    std::filesystem::create_directories(p.configDir);
+    if (unreadable == QLatin1String("edit.txt")) {
+        std::filesystem::create_directories(p.workFile);
+        writeBytes(p.listFile, "a\r\n");
+    } else {
+        writeBytes(p.workFile, "text");
+        std::filesystem::create_symlink("list.txt", p.listFile);
+    }
+    Session s(home);
+    QCOMPARE(s.prompts.errors.size(), 1);
+    if (putItem) s.main()->appendUrlListItems({ "new" });
+    QVERIFY(s.close());
+    QVERIFY(s.prompts.closeQuestions.isEmpty());
+    if (unreadable == QLatin1String("edit.txt"))
+        QVERIFY(std::filesystem::is_directory(p.workFile));
+    else
+        QCOMPARE(bytes(readBytes(p.workFile)), QByteArray("text"));
+    if (wantList.isEmpty())
+        QVERIFY(std::filesystem::is_symlink(p.listFile));
+    else
+        QCOMPARE(bytes(readBytes(p.listFile)), wantList);
 }
 
 void TestMainStartup::exitWriteFailure_data()
