@@ -77,22 +77,48 @@ AppPaths ResolveAppPaths(const std::string &homeOption)
     return PathsForHome(file_io::JoinPath(base, "lanzo"));
 }
 
+namespace
+{
+
+// The shipped set2.ini waits in the new table folder under this name until the folder is in
+// place; moving it into config/ is the last step of a first start.
+constexpr const char *kPendingSet2Ini = ".set2.ini";
+
+// Builds the shipped tables (and the pending set2.ini) in a temporary folder and renames it to
+// table/, so that table/ appears whole or not at all. False when table/ could not be made.
+bool PlaceShippedTables(const AppPaths &paths)
+{
+    std::string tmp;
+    if (!file_io::MakeTemporaryDirectory(paths.tableDir, tmp)) return false;
+    bool ok = true;
+    for (const ShippedFile &table : ShippedTables())
+        ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, table.name), table.bytes);
+    ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, kPendingSet2Ini), ShippedSet2Ini());
+    const bool placed = ok && file_io::RenameNoReplace(tmp, paths.tableDir);
+    // Another copy starting at the same moment may have put its folder there first: that one stays.
+    const bool raced = ok && !placed && errno == EEXIST;
+    if (!placed) file_io::RemoveDirectoryOfFiles(tmp);
+    return placed || raced;
+}
+
+} // namespace
+
 bool SeedDefaults(const AppPaths &paths)
 {
-    const bool firstStart = !file_io::PathExists(paths.set2Ini) && !file_io::PathExists(paths.tableDir);
     if (!file_io::MakeDirectories(paths.configDir)) return false;
-    if (!firstStart) return true;
+    // What a start killed midway left: a half-filled folder, half-written files.
+    file_io::RemoveStaleTemporaries(paths.home);
+    file_io::RemoveStaleTemporaries(paths.tableDir);
 
-    bool wroteAny = false;
-    // A file that appeared meanwhile (another copy starting at the same moment) is kept.
-    if (!file_io::PathExists(paths.set2Ini)) wroteAny |= file_io::WriteFileAtomic(paths.set2Ini, ShippedSet2Ini());
-    if (file_io::MakeDirectories(paths.tableDir)) {
-        for (const ShippedFile &table : ShippedTables()) {
-            const std::string path = file_io::JoinPath(paths.tableDir, table.name);
-            if (!file_io::PathExists(path)) wroteAny |= file_io::WriteFileAtomic(path, table.bytes);
-        }
+    bool ok = true;
+    if (!file_io::PathExists(paths.set2Ini) && !file_io::PathExists(paths.tableDir)) ok = PlaceShippedTables(paths);
+    // Also finishes a first start that was killed right before this step.
+    const std::string pending = file_io::JoinPath(paths.tableDir, kPendingSet2Ini);
+    if (file_io::FileExists(pending) && !file_io::RenameNoReplace(pending, paths.set2Ini)) {
+        // A set2.ini that appeared meanwhile is kept.
+        if (errno == EEXIST) file_io::RemoveFile(pending);
     }
-    return wroteAny;
+    return ok;
 }
 
 } // namespace settings

@@ -23,8 +23,11 @@ AppPaths ResolveAppPaths(const std::string &homeOption);
 AppPaths PathsForHome(const std::string &home);
 
 // On a first start (no config/set2.ini and no table/ folder) puts the shipped defaults in
-// place: a set2.ini with useful conditions and a few tables. Never overwrites a file.
-// Creates config/ when missing. Returns false only when nothing could be written.
+// place: a set2.ini with useful conditions and a few tables. Never overwrites a file. All or
+// nothing: the tables appear as a whole folder, and set2.ini last, so a start killed midway
+// leaves either nothing (the next start seeds again) or a step the next start finishes.
+// Creates config/ when missing and removes temporaries left by killed runs in the home and in
+// table/. Returns false when config/ or the defaults could not be put in place.
 bool SeedDefaults(const AppPaths &paths);
 
 } // namespace settings

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace file_io
 {
@@ -102,19 +104,27 @@ ReadResult ReadWholeFile(const std::string &path)
 namespace
 {
 
-// Opens a new file beside target for writing. O_EXCL with mode 0666 lets the umask apply
-// without touching the process-wide umask (which other threads may rely on at the same time).
-int OpenTemporary(const std::string &target, std::string &tmpPath)
+// Creates something new beside target under the name ".NAME.tmpPID-N" (RemoveStaleTemporaries
+// knows that name); create returns -1 with errno set when it fails.
+template <typename Create> int CreateTemporary(const std::string &target, std::string &tmpPath, Create create)
 {
     static std::atomic<unsigned> counter { 0 };
     const std::string base = DirectoryPart(target) + "/." + FileNamePart(target) + ".tmp";
     for (int attempt = 0; attempt < 100; ++attempt) {
         tmpPath = base + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-        const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        const int result = create(tmpPath.c_str());
+        if (result >= 0 || errno != EEXIST) return result;
     }
     errno = EEXIST;
     return -1;
+}
+
+// Opens a new file beside target for writing. O_EXCL with mode 0666 lets the umask apply
+// without touching the process-wide umask (which other threads may rely on at the same time).
+int OpenTemporary(const std::string &target, std::string &tmpPath)
+{
+    return CreateTemporary(
+        target, tmpPath, [](const char *path) { return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
 }
 
 // A symlinked file is replaced where it really lives, so the link stays a link.
@@ -245,6 +255,48 @@ pid_t TemporaryOwner(std::string_view name)
 
 } // namespace
 
+bool RemoveDirectoryOfFiles(const std::string &dir)
+{
+    std::vector<std::string> files;
+    if (DIR *d = ::opendir(dir.c_str())) {
+        bool onlyFiles = true;
+        while (const dirent *entry = ::readdir(d)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            const std::string path = JoinPath(dir, entry->d_name);
+            struct stat st = {};
+            onlyFiles = onlyFiles && ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+            files.push_back(path);
+        }
+        ::closedir(d);
+        if (!onlyFiles) return false;
+    }
+    for (const std::string &path : files)
+        ::unlink(path.c_str());
+    return ::rmdir(dir.c_str()) == 0;
+}
+
+bool MakeTemporaryDirectory(const std::string &target, std::string &tmpPath)
+{
+    return CreateTemporary(target, tmpPath, [](const char *path) { return ::mkdir(path, 0777); }) == 0;
+}
+
+bool RenameNoReplace(const std::string &from, const std::string &to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        // File systems without the flag: a check first, which leaves a short race.
+        if (errno != EINVAL && errno != ENOSYS) return false;
+        if (PathExists(to)) {
+            errno = EEXIST;
+            return false;
+        }
+        if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    }
+    SyncDirectory(DirectoryPart(from));
+    SyncDirectory(DirectoryPart(to));
+    return true;
+}
+
 int RemoveStaleTemporaries(const std::string &dir)
 {
     DIR *d = ::opendir(dir.c_str());
@@ -256,7 +308,9 @@ int RemoveStaleTemporaries(const std::string &dir)
         if (owner <= 0 || owner == ::getpid() || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
         const std::string path = JoinPath(dir, entry->d_name);
         struct stat st = {};
-        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+        if (::lstat(path.c_str(), &st) != 0) continue;
+        if (S_ISREG(st.st_mode) ? ::unlink(path.c_str()) == 0 : S_ISDIR(st.st_mode) && RemoveDirectoryOfFiles(path))
+            ++removed;
     }
     ::closedir(d);
     return removed;

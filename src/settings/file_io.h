@@ -52,9 +52,19 @@ private:
     int m_code = 0; // errno of the first failed write
 };
 
+// Creates a new empty folder beside target, named as WriteFileAtomic names its temporary files,
+// to be filled and then renamed over target. tmpPath receives its path.
+bool MakeTemporaryDirectory(const std::string &target, std::string &tmpPath);
+// Removes the files in dir, then dir itself; a dir holding a folder is left whole (false).
+bool RemoveDirectoryOfFiles(const std::string &dir);
+// Renames from to to unless something stands at to already (false, errno EEXIST), and flushes
+// both folders.
+bool RenameNoReplace(const std::string &from, const std::string &to);
+
 // A process killed in the middle of WriteFileAtomic leaves its temporary file ".NAME.tmpPID-N"
-// beside the target (the target itself is intact). Removes those in dir whose process no longer
-// runs; returns how many were removed.
+// beside the target (the target itself is intact), one killed while filling a folder of
+// MakeTemporaryDirectory that folder. Removes those in dir whose process no longer runs (a
+// folder only when it holds no folder); returns how many were removed.
 int RemoveStaleTemporaries(const std::string &dir);
 
 bool FileExists(const std::string &path); // a regular file (or a symlink to one)

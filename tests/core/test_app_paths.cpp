@@ -14,6 +14,7 @@
 #include <iconv.h>
 #include <optional>
 #include <set>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace
@@ -130,6 +131,30 @@ TEST(SeedDefaults, FirstStartPutsTheShippedFilesInPlace)
     EXPECT_TRUE(settings::SeedDefaults(paths));
     EXPECT_EQ(ReadOrEmpty(paths.set2Ini), "mine");
     EXPECT_FALSE(file_io::PathExists(file_io::JoinPath(paths.tableDir, tables[0].name)));
+}
+
+// What a first start killed midway can leave; the next start finishes it, and leaves nothing else.
+TEST(SeedDefaults, KilledFirstStartIsFinished)
+{
+    const pid_t dead = ::fork(); // the id of a process that has surely ended
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string halfFilled = ".table.tmp" + std::to_string(dead) + "-0";
+    const struct {
+        std::string left; // a folder in the home holding a file .set2.ini
+        std::string ownSet2Ini;
+    } rows[] = { { halfFilled, "" }, { "table", "" }, { "table", "mine" } };
+    for (const auto &row : rows) {
+        TempDir dir;
+        const auto paths = settings::PathsForHome(dir.path());
+        ASSERT_TRUE(file_io::MakeDirectory(paths.configDir) && file_io::MakeDirectory(dir / row.left));
+        ASSERT_TRUE(file_io::WriteFileAtomic(dir / row.left + "/.set2.ini", settings::ShippedSet2Ini()));
+        if (!row.ownSet2Ini.empty()) ASSERT_TRUE(file_io::WriteFileAtomic(paths.set2Ini, row.ownSet2Ini));
+        EXPECT_TRUE(settings::SeedDefaults(paths));
+        EXPECT_EQ(ReadOrEmpty(paths.set2Ini), row.ownSet2Ini.empty() ? settings::ShippedSet2Ini() : row.ownSet2Ini);
+        EXPECT_FALSE(file_io::PathExists(dir / halfFilled) || file_io::PathExists(paths.tableDir + "/.set2.ini"));
+        if (row.left != "table") EXPECT_TRUE(file_io::FileExists(paths.tableDir + "/ttp補正.tbl"));
+    }
 }
 
 TEST(SeedDefaults, NotAFirstStart)

@@ -239,15 +239,18 @@ TEST(StaleTemporaries, OnlyThoseOfDeadWritersGo)
     };
     for (const auto &c : cases)
         ASSERT_TRUE(file_io::WriteFileAtomic(dir / c.name, "x")) << c.name;
-    ASSERT_TRUE(file_io::MakeDirectory(dir / (".dir.tmp" + deadId + "-1"))); // not a file: stays
+    // A half-filled folder goes with its files; one holding a folder is not ours and stays.
+    const std::string nested = dir / (".dir.tmp" + deadId + "-2");
+    ASSERT_TRUE(file_io::MakeDirectories(nested + "/inner") && file_io::WriteFileAtomic(nested + "/a", "x"));
+    ASSERT_TRUE(file_io::MakeDirectory(dir / (".table.tmp" + deadId + "-1")));
 
-    int expected = 0;
+    int expected = 1;
     for (const auto &c : cases)
         expected += c.removed;
     EXPECT_EQ(file_io::RemoveStaleTemporaries(dir.path()), expected);
     for (const auto &c : cases)
         EXPECT_EQ(file_io::PathExists(dir / c.name), !c.removed) << c.name;
-    EXPECT_TRUE(file_io::DirectoryExists(dir / (".dir.tmp" + deadId + "-1")));
+    EXPECT_TRUE(file_io::FileExists(nested + "/a"));
     EXPECT_EQ(file_io::RemoveStaleTemporaries(dir / "missing"), 0);
 }
 
