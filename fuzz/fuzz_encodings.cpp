@@ -13,14 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     (void)jconvert::SjisToEuc(in);
     const std::string sjis = jconvert::Utf8ToSjis(in);
     (void)jconvert::SjisToUtf8(in);
-    (void)sjis;
+    // A NUL would cut the text the result is put into: none may come out unless it went in.
+    if (in.find('\0') == std::string_view::npos && sjis.find('\0') != std::string::npos) std::abort();
 
     const std::string encoded = url_codec::UrlEncode(in);
     const auto decoded = url_codec::UrlDecode(encoded);
     const std::string_view upToNul = in.substr(0, in.find('\0'));
     if (!decoded.ok() || decoded.out != upToNul) std::abort();
     const auto raw = url_codec::UrlDecode(in);
-    if (raw.out.size() > in.size()) std::abort();
+    if (raw.out.size() > in.size() || (raw.ok() && raw.out.find('\0') != std::string::npos)) std::abort();
     (void)url_codec::DecodeWholeLines(in);
     (void)url_codec::DecodeSelectionLines(in);
     return 0;
