@@ -29,6 +29,10 @@ enum OptionBit : unsigned {
     kLines = 1u << 8,
     kCrlf = 1u << 9,
     kOut = 1u << 10,
+    kWeb = 1u << 11,
+    kToSjis = 1u << 12,
+    kFinalUrl = 1u << 13,
+    kIdleTimeout = 1u << 14,
 };
 
 struct OptionInfo {
@@ -49,6 +53,10 @@ constexpr OptionInfo kOptions[] = {
     { "--lines", kLines, false },
     { "--crlf", kCrlf, false },
     { "-o", kOut, true },
+    { "--web", kWeb, false },
+    { "--to-sjis", kToSjis, false },
+    { "--final-url", kFinalUrl, true },
+    { "--idle-timeout", kIdleTimeout, true },
 };
 
 enum class Kind { Extract, Links, List, Convert, Text, LinkPage, Get };
@@ -83,7 +91,8 @@ constexpr CommandInfo kCommands[] = {
     { "noempty", Kind::Text, 0, "", true, "noempty [FILE]" },
     { "clean", Kind::Text, 0, "", true, "clean [FILE]" },
     { "linkpage", Kind::LinkPage, kOut, "", true, "linkpage -o FILE [LIST]" },
-    { "get", Kind::Get, 0, "URL", false, "get URL" },
+    { "get", Kind::Get, kWeb | kToSjis | kFinalUrl | kIdleTimeout, "URL", false,
+        "get [--web] [--to-sjis] [--final-url FILE] [--idle-timeout SECONDS] URL" },
 };
 
 const CommandInfo *FindCommand(std::string_view name)
@@ -98,6 +107,20 @@ const OptionInfo *FindOption(std::string_view name)
     for (const auto &info : kOptions)
         if (info.name == name) return &info;
     return nullptr;
+}
+
+// A whole number of seconds, 0 to a day.
+bool ParseSeconds(const std::string &text, long &seconds)
+{
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value > 86400) return false;
+    seconds = value;
+    return true;
 }
 
 int UsageError(const CommandInfo &command, const std::string &reason)
@@ -198,6 +221,19 @@ int Parse(const CommandInfo &command, const std::vector<std::string> &args, Opti
         case kOut:
             options.outFile = value;
             break;
+        case kWeb:
+            options.web = true;
+            break;
+        case kToSjis:
+            options.toSjis = true;
+            break;
+        case kFinalUrl:
+            options.finalUrlFile = value;
+            break;
+        case kIdleTimeout:
+            if (!ParseSeconds(value, options.idleTimeoutSeconds))
+                return UsageError(command, "--idle-timeout needs a number of seconds, not '" + value + "'");
+            break;
         }
     }
 
@@ -214,6 +250,7 @@ int Parse(const CommandInfo &command, const std::vector<std::string> &args, Opti
     if (command.kind == Kind::LinkPage && (!options.outFile || options.outFile->empty()))
         return UsageError(command, "'linkpage' needs -o FILE");
     if (command.kind == Kind::Get && options.operand.empty()) return UsageError(command, "'get' needs a URL");
+    if (options.finalUrlFile && options.finalUrlFile->empty()) return UsageError(command, "--final-url needs a file");
     return -1;
 }
 
@@ -325,8 +362,20 @@ Other:
   linkpage -o FILE [LIST]
                     write the list as an HTML link page to FILE (リンク集作成);
                     an empty list writes nothing
-  get URL           fetch URL over HTTP: the body as received on standard output,
+  get [OPTIONS] URL fetch URL over HTTP: the body as received on standard output,
                     "status：" and the code on standard error (ダウンロード)
+      --web           the real web: https (certificates checked against the system's
+                      store, or $SSL_CERT_FILE / $CURL_CA_BUNDLE), up to 10 redirects,
+                      compressed bodies, the proxies of http_proxy, https_proxy and
+                      no_proxy; "url：" and the final address follow the status line
+      --to-sjis       convert the page to Shift_JIS from the code its Content-Type,
+                      its <meta> or its byte-order mark names, else from a guess;
+                      characters Shift_JIS lacks become &#xHEX; references
+      --final-url FILE
+                      write the address the page came from to FILE, one line
+                      (for correct --base)
+      --idle-timeout SECONDS
+                      give up after this long without a byte (default 30; 0: never)
 
 Every command also accepts --help. Ctrl+C stops a running job; a stopped job writes
 nothing. When standard error is a terminal, a job that runs longer than about a second

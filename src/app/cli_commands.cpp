@@ -1,6 +1,7 @@
 #include "app/cli_commands.h"
 #include "app/cli_io.h"
 #include "encoding/jconvert.h"
+#include "encoding/page_convert.h"
 #include "encoding/url_codec.h"
 #include "extract/extract_stream.h"
 #include "extract/extraction.h"
@@ -31,6 +32,7 @@ namespace
 using func_token::StringList;
 
 constexpr std::string_view kStatusLabel = "status\xEF\xBC\x9A"; // "status：" in UTF-8
+constexpr std::string_view kUrlLabel = "url\xEF\xBC\x9A"; // "url："
 
 // The input as the source text holds it after loading: CR LF breaks, cut at the first NUL.
 // An input already in that form is used where it lies (mapped, not copied).
@@ -703,15 +705,33 @@ int RunGet(const Options &options)
     http::Result result;
     {
         InterruptGuard guard;
-        http::HttpClient client;
-        result = client.Get(options.operand, [] { return !InterruptGuard::interrupted(); });
+        http::Limits limits;
+        limits.idleTimeoutSeconds = options.idleTimeoutSeconds;
+        http::HttpClient client(limits);
+        result = client.Get(options.operand, [] { return !InterruptGuard::interrupted(); },
+            options.web ? http::Mode::Web : http::Mode::Plain);
         if (InterruptGuard::interrupted()) return Stopped();
     }
+    // Without the web mode nothing is followed: the page came from the address as given.
+    const std::string &finalUrl = options.web && !result.finalUrl.empty() ? result.finalUrl : options.operand;
     int status = 0;
-    if (result.ok && !WriteOutput(result.body)) status = 1;
+    if (result.ok) {
+        if (options.toSjis) result.body = page_convert::ToShiftJis(result.body, result.contentType).text;
+        if (!WriteOutput(result.body)) status = 1;
+        file_io::IoError error;
+        if (options.finalUrlFile && !file_io::WriteFileAtomic(*options.finalUrlFile, finalUrl + "\n", &error)) {
+            PrintError(*options.finalUrlFile + ": " + error.reason);
+            status = 1;
+        }
+    }
     std::string label(kStatusLabel);
     label += std::to_string(result.status);
     label += '\n';
+    if (options.web) {
+        label += kUrlLabel;
+        label += finalUrl;
+        label += '\n';
+    }
     std::fwrite(label.data(), 1, label.size(), stderr);
     if (!result.ok) {
         if (!result.error.empty()) PrintError(options.operand + ": " + result.error);

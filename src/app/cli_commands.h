@@ -19,6 +19,9 @@ struct Options {
     std::optional<std::string> base; // correct --base
     std::optional<std::string> outFile; // linkpage -o
     bool backward = false, lines = false, crlf = false;
+    bool web = false, toSjis = false; // get --web, --to-sjis
+    std::optional<std::string> finalUrlFile; // get --final-url
+    long idleTimeoutSeconds = 30; // get --idle-timeout (0: none)
     std::string operand; // convert NAME, get URL
     std::string file; // "" or "-": standard input
 };

@@ -243,6 +243,7 @@ bool TfrmMain::FormClose()
     if (m_ctrl) {
         ini.WriteInteger("WINDOW2", "TOP", m_ctrl->y());
         ini.WriteInteger("WINDOW2", "LEFT", m_ctrl->x());
+        m_ctrl->writeInternetOptions(ini);
     }
     ini.WriteInteger("WINDOW", "LIST", urlListWidth());
     ini.WriteString("SYSTEM", "PREFIX", "");

@@ -3,6 +3,7 @@
 #include "app/frm_main.h"
 #include "app/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
+#include "encoding/page_convert.h"
 #include "settings/download_guard_qt.h"
 #include "settings/file_io.h"
 #include "settings/ini_file.h"
@@ -28,6 +29,7 @@ namespace
 {
 
 constexpr std::size_t kHistoryLimit = 5;
+constexpr const char *kInternetSection = "INTERNET";
 // A line edit cuts its text at 32767 characters unless told otherwise.
 constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
 
@@ -83,6 +85,23 @@ void setComboState(QComboBox *box, const func_save::ComboState &state)
     box->setEditText(LineToQString(state.text));
 }
 
+QString charsetSourceText(page_charset::Source source)
+{
+    switch (source) {
+    case page_charset::Source::Header:
+        return QStringLiteral("Content-Type ヘッダー");
+    case page_charset::Source::Meta:
+        return QStringLiteral("meta 宣言");
+    case page_charset::Source::ByteOrderMark:
+        return QStringLiteral("BOM");
+    case page_charset::Source::Detected:
+        return QStringLiteral("自動判別");
+    case page_charset::Source::Assumed:
+        break;
+    }
+    return QStringLiteral("推定");
+}
+
 void addHistory(QComboBox *box, TextEncoder encode = QStringToLine)
 {
     func_save::ComboState state = comboState(box, encode);
@@ -95,6 +114,7 @@ void addHistory(QComboBox *box, TextEncoder encode = QStringToLine)
 TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
     , m_main(main)
+    , m_http(http::WindowLimits())
 {
     setObjectName(QStringLiteral("frmCtrl"));
     setWindowTitle(QStringLiteral("コントロールパネル"));
@@ -176,8 +196,18 @@ TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
     Label12->setObjectName(QStringLiteral("Label12"));
     gridNet->addWidget(ckHosei, 2, 0, 1, 2);
     gridNet->addWidget(Label12, 2, 2, 1, 2);
+    auto *webOptions = new QHBoxLayout;
+    ckWeb = new QCheckBox(QStringLiteral("HTTPS とリダイレクトを使う"), tabNet);
+    ckWeb->setObjectName(QStringLiteral("ckWeb"));
+    ckToSjis = new QCheckBox(QStringLiteral("文字コードを Shift_JIS に変換する"), tabNet);
+    ckToSjis->setObjectName(QStringLiteral("ckToSjis"));
+    webOptions->addWidget(ckWeb);
+    webOptions->addSpacing(12);
+    webOptions->addWidget(ckToSjis);
+    webOptions->addStretch();
+    gridNet->addLayout(webOptions, 3, 0, 1, 4);
     gridNet->setColumnStretch(1, 1);
-    gridNet->setRowStretch(3, 1);
+    gridNet->setRowStretch(4, 1);
     PageControl1->addTab(tabNet, QStringLiteral("インターネット"));
 
     // "動作設定": what a double-click on the URL list does.
@@ -228,6 +258,8 @@ void TfrmCtrl::FormCreate()
     const long top = ini.ReadInteger("WINDOW2", "TOP", 0);
     const long left = ini.ReadInteger("WINDOW2", "LEFT", 0);
     move(static_cast<int>(left), static_cast<int>(top));
+    ckWeb->setChecked(ini.ReadBool(kInternetSection, "WEB", false));
+    ckToSjis->setChecked(ini.ReadBool(kInternetSection, "TOSJIS", false));
 
     func_save::CtrlPanelState panel = state();
     const file_io::ReadResult setIni = file_io::ReadWholeFile(paths.setIni);
@@ -311,6 +343,12 @@ void TfrmCtrl::setExeFromStored(const std::string &stored)
     m_exeStored = fileSystemBytes ? stored : QFile::encodeName(m_exeShown).toStdString();
 }
 
+void TfrmCtrl::writeInternetOptions(settings::IniFile &ini) const
+{
+    ini.WriteBool(kInternetSection, "WEB", ckWeb->isChecked());
+    ini.WriteBool(kInternetSection, "TOSJIS", ckToSjis->isChecked());
+}
+
 // "置き換え": every occurrence of the before text, in the source text or in every URL list item.
 void TfrmCtrl::btnReplaceClick()
 {
@@ -358,17 +396,33 @@ void TfrmCtrl::btnDownloadClick()
     if (url.empty()) return;
     addHistory(cmbUrl, QStringToUrl);
 
+    const bool web = ckWeb->isChecked();
     http::Result result;
     {
         DownloadGuard guard(btnDownload);
         m_download = &guard;
-        result = m_http.Get(url, guard.tick());
+        result = m_http.Get(url, guard.tick(), web ? http::Mode::Web : http::Mode::Plain);
         m_download = nullptr;
     }
-    Label12->setText(QStringLiteral("status：") + QString::number(result.status));
+    // A cancelled download brought no page, whatever status line had arrived.
+    Label12->setText(QStringLiteral("status：") + QString::number(result.cancelled ? -1 : result.status));
+    // The code alone says nothing about a refused certificate or a broken transfer.
+    Label12->setToolTip(result.ok ? QString() : QString::fromStdString(result.error));
 
     // Success or not, the source text ends up with CR LF breaks and marked modified.
     if (result.ok) {
+        if (ckToSjis->isChecked()) {
+            page_convert::Converted page = page_convert::ToShiftJis(result.body, result.contentType);
+            result.body = std::move(page.text);
+            Label12->setToolTip(
+                QStringLiteral("文字コード：%1（%2）")
+                    .arg(QString::fromStdString(page.charset.name), charsetSourceText(page.charset.source)));
+        }
+        // Relative links resolve against the address the page came from: URL correction reads the box.
+        if (web && result.finalUrl != url) {
+            setUrlText(result.finalUrl);
+            addHistory(cmbUrl, QStringToUrl);
+        }
         m_main->setSourceText(result.body, true);
     } else {
         const std::string old = m_main->sourceText();

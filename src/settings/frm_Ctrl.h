@@ -3,6 +3,7 @@
 // A tool window that stays on top; closing it only hides it.
 #include "settings/func_save.h"
 #include "settings/http_client.h"
+#include "settings/ini_file.h"
 
 #include <QWidget>
 #include <string>
@@ -39,6 +40,9 @@ public:
     func_save::CtrlPanelState state() const;
     void applyState(const func_save::CtrlPanelState &state);
 
+    // The two options of the internet tab live in lanzo.ini, not in set.ini's records.
+    void writeInternetOptions(settings::IniFile &ini) const;
+
     // The download tab's client (tests point it at a local server through the URL box).
     http::HttpClient &httpClient() { return m_http; }
     // True while "ダウンロード" waits for its response (the button then reads "中止").
@@ -60,6 +64,8 @@ public:
     QComboBox *cmbBefore = nullptr, *cmbAfter = nullptr, *cmbKey = nullptr, *cmbUrl = nullptr;
     QRadioButton *rdo1S = nullptr, *rdo1L = nullptr, *rdo2S = nullptr, *rdo2L = nullptr;
     QCheckBox *ckHosei = nullptr, *ckToURL = nullptr, *ckToClip = nullptr, *ckToExe = nullptr;
+    QCheckBox *ckWeb = nullptr; // "HTTPS とリダイレクトを使う"
+    QCheckBox *ckToSjis = nullptr; // "文字コードを Shift_JIS に変換する"
     QLineEdit *edtExe = nullptr;
     QLabel *Label12 = nullptr; // "status：000"
     QPushButton *btnReplace = nullptr, *btnSearch = nullptr, *btnDownload = nullptr, *btnCorrect = nullptr,

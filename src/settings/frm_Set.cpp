@@ -120,6 +120,7 @@ TfrmSet::TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
     , m_main(main)
     , m_ctrl(ctrl)
+    , m_http(http::WindowLimits())
 {
     setObjectName(QStringLiteral("frmSet"));
     setWindowTitle(QStringLiteral("環境設定"));
@@ -356,7 +357,8 @@ void TfrmSet::btnNewsClick()
     // A failure keeps the text that was there; either way the box ends with CR LF breaks,
     // which the editor codec shows as plain line breaks.
     if (result.ok) mmNew->setPlainText(BytesToEditorText(func_token::NormalizeLineBreaks(result.body)));
-    lbStatus->setText(QStringLiteral("status：") + QString::number(result.status));
+    // A cancelled download brought no page, whatever status line had arrived.
+    lbStatus->setText(QStringLiteral("status：") + QString::number(result.cancelled ? -1 : result.status));
 }
 
 void TfrmSet::closeEvent(QCloseEvent *event)

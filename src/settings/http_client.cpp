@@ -1,11 +1,17 @@
 #include "settings/http_client.h"
 
+#include "settings/body_blocks.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <curl/curl.h>
+#include <linux/tcp.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <new>
 #include <string_view>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace http
 {
@@ -20,6 +26,7 @@ constexpr std::size_t kWriteError = 0;
 
 // How often the window gets a chance to repaint and to cancel while a request runs.
 constexpr int kTickMs = 50;
+constexpr long kMaxRedirects = 10;
 
 bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix)
 {
@@ -32,21 +39,61 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The bytes the kernel has received on a connection so far, or -1 when it cannot say.
+long long ReceivedBytes(curl_socket_t socket)
+{
+    if (socket == CURL_SOCKET_BAD) return -1;
+    tcp_info info {};
+    socklen_t length = sizeof info;
+    if (::getsockopt(socket, IPPROTO_TCP, TCP_INFO, &info, &length) != 0
+        || length < offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received)
+        return -1;
+    return static_cast<long long>(info.tcpi_bytes_received);
+}
+
+// The CA bundle and folder the curl tool would use: $CURL_CA_BUNDLE or $SSL_CERT_FILE, and
+// $SSL_CERT_DIR; the library's own default otherwise.
+std::string EnvOr(const char *first, const char *second, const std::string &fallback)
+{
+    for (const char *name : { first, second }) {
+        if (!name) continue;
+        const char *value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return fallback;
+}
+
 } // namespace
 
 struct HttpClient::Impl {
     Limits limits;
     CURL *easy = nullptr;
     CURLM *multi = nullptr;
-    curl_slist *headers = nullptr;
+    curl_slist *plainHeaders = nullptr;
+    curl_slist *webHeaders = nullptr;
+    std::string defaultCaInfo, defaultCaPath;
     bool busy = false;
 
     // State of the request in progress.
-    std::string body;
+    BodyBlocks body;
     bool sawLocation = false;
+    std::string contentLength; // of the current response; "" until one is seen
+    std::string responseUrl; // where the current response comes from
+    bool conflictingLength = false;
     bool tooLarge = false;
     bool outOfMemory = false;
     bool idleTimedOut = false;
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    long long socketBytes = -1;
     std::chrono::steady_clock::time_point lastData;
     char errorText[CURL_ERROR_SIZE] = {};
 
@@ -60,28 +107,57 @@ struct HttpClient::Impl {
             self->tooLarge = true;
             return kWriteError;
         }
-        try {
-            self->body.append(data, n);
-        } catch (const std::bad_alloc &) {
+        if (!self->body.append(data, n)) {
             self->outOfMemory = true;
             return kWriteError;
         }
         return n;
     }
 
-    // A status line starts a new response (after a 100 Continue, say) and forgets an earlier
-    // Location; a Location header in the final response makes the request fail.
+    // A status line starts a new response (after a 100 Continue or a redirect, say) and forgets
+    // an earlier Location and Content-Length. Two Content-Length values that differ make the
+    // response broken: which one frames the body is anybody's guess.
     static std::size_t OnHeader(char *data, std::size_t size, std::size_t count, void *user)
     {
         auto *self = static_cast<Impl *>(user);
         const std::size_t n = size * count;
         const std::string_view line(data, n);
         self->lastData = std::chrono::steady_clock::now();
-        if (line.substr(0, 5) == "HTTP/")
+        if (line.substr(0, 5) == "HTTP/") {
             self->sawLocation = false;
-        else if (StartsWithIgnoreCase(line, "location:"))
+            self->contentLength.clear();
+            char *url = nullptr;
+            if (curl_easy_getinfo(self->easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url) self->responseUrl = url;
+        } else if (StartsWithIgnoreCase(line, "location:")) {
             self->sawLocation = true;
+        } else if (StartsWithIgnoreCase(line, "content-length:")) {
+            std::string_view values = line.substr(15);
+            while (!values.empty()) {
+                const std::size_t comma = values.find(',');
+                const std::string_view value = TrimBlanks(values.substr(0, comma));
+                if (self->contentLength.empty())
+                    self->contentLength = value;
+                else if (value != self->contentLength)
+                    self->conflictingLength = true;
+                values = comma == std::string_view::npos ? std::string_view() : values.substr(comma + 1);
+            }
+            if (self->conflictingLength) return 0; // ends the transfer
+        }
         return n;
+    }
+
+    // The connection's socket, so that idleness can be judged by the bytes that arrive.
+    static int OnSocket(void *user, curl_socket_t socket, curlsocktype)
+    {
+        static_cast<Impl *>(user)->socket = socket;
+        return CURL_SOCKOPT_OK;
+    }
+
+    static int OnCloseSocket(void *user, curl_socket_t socket)
+    {
+        auto *self = static_cast<Impl *>(user);
+        if (self->socket == socket) self->socket = CURL_SOCKET_BAD;
+        return ::close(socket);
     }
 
     bool Configure()
@@ -89,19 +165,20 @@ struct HttpClient::Impl {
         easy = curl_easy_init();
         multi = curl_multi_init();
         if (!easy || !multi) return false;
-        headers = curl_slist_append(headers, "Accept: text/html, */*");
-        headers = curl_slist_append(headers, "User-Agent: Mozilla/3.0 (compatible; Indy Library)");
-        headers = curl_slist_append(headers, "Content-Type: text/html");
-        headers = curl_slist_append(headers, "Expect:");
-        if (!headers) return false;
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+        for (curl_slist **list : { &plainHeaders, &webHeaders }) {
+            const std::string agent = list == &plainHeaders ? "Mozilla/3.0 (compatible; Indy Library)" : WebUserAgent();
+            *list = curl_slist_append(*list, "Accept: text/html, */*");
+            if (*list) *list = curl_slist_append(*list, ("User-Agent: " + agent).c_str());
+            if (*list) *list = curl_slist_append(*list, "Content-Type: text/html");
+            if (*list) *list = curl_slist_append(*list, "Expect:");
+            if (!*list) return false;
+        }
+        char *caInfo = nullptr, *caPath = nullptr;
+        if (curl_easy_getinfo(easy, CURLINFO_CAINFO, &caInfo) == CURLE_OK && caInfo) defaultCaInfo = caInfo;
+        if (curl_easy_getinfo(easy, CURLINFO_CAPATH, &caPath) == CURLE_OK && caPath) defaultCaPath = caPath;
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
         curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http");
         curl_easy_setopt(easy, CURLOPT_DEFAULT_PROTOCOL, "http");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, ""); // cookies in memory, for this client only
         curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
@@ -109,6 +186,10 @@ struct HttpClient::Impl {
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Impl::OnHeader);
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &Impl::OnSocket);
+        curl_easy_setopt(easy, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
+        curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
         if (limits.connectTimeoutMs > 0) curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, limits.connectTimeoutMs);
         // Checks a declared Content-Length up front; OnBody caps bodies that declare none.
@@ -117,11 +198,44 @@ struct HttpClient::Impl {
         return true;
     }
 
+    // Everything that differs between the plain and the web mode is set on every request.
+    void SetMode(Mode mode)
+    {
+        const bool web = mode == Mode::Web;
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, web ? webHeaders : plainHeaders);
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, web ? "http,https" : "http");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, web ? "http,https" : "http");
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, web ? 1L : 0L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+        // "" asks for every encoding the library can decode; NULL sends no Accept-Encoding.
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, web ? "" : nullptr);
+        // Without a no-proxy list of its own the library follows http_proxy, https_proxy and no_proxy.
+        curl_easy_setopt(easy, CURLOPT_NOPROXY, web ? nullptr : "*");
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+        // The library does not read these variables itself (only the curl tool does).
+        const std::string caInfo = EnvOr("CURL_CA_BUNDLE", "SSL_CERT_FILE", defaultCaInfo);
+        const std::string caPath = EnvOr("SSL_CERT_DIR", nullptr, defaultCaPath);
+        curl_easy_setopt(easy, CURLOPT_CAINFO, caInfo.empty() ? nullptr : caInfo.c_str());
+        curl_easy_setopt(easy, CURLOPT_CAPATH, caPath.empty() ? nullptr : caPath.c_str());
+    }
+
     ~Impl()
     {
         if (multi) curl_multi_cleanup(multi);
         if (easy) curl_easy_cleanup(easy);
-        curl_slist_free_all(headers);
+        curl_slist_free_all(plainHeaders);
+        curl_slist_free_all(webHeaders);
+    }
+
+    // True when bytes arrived on the connection since the last look: a status line or a header
+    // dripping in byte by byte reaches no callback until its line is complete.
+    bool BytesArrived()
+    {
+        const long long now = ReceivedBytes(socket);
+        const bool arrived = now >= 0 && now != socketBytes;
+        socketBytes = now;
+        return arrived;
     }
 
     // Runs the transfer through the multi interface so that tick is called every kTickMs even
@@ -152,6 +266,7 @@ struct HttpClient::Impl {
             if (done || running == 0) break;
             curl_multi_poll(multi, nullptr, 0, kTickMs, nullptr);
             const auto now = std::chrono::steady_clock::now();
+            if (BytesArrived()) lastData = now;
             if (limits.idleTimeoutSeconds > 0 && now - lastData >= idleLimit) {
                 idleTimedOut = true;
                 code = CURLE_OPERATION_TIMEDOUT;
@@ -184,11 +299,11 @@ HttpClient::HttpClient(Limits limits)
 
 HttpClient::~HttpClient() = default;
 
-Result HttpClient::Get(const std::string &url, const Tick &tick)
+Result HttpClient::Get(const std::string &url, const Tick &tick, Mode mode)
 {
     Result result;
     Impl &d = *m_impl;
-    if (!d.easy || !d.multi || !d.headers) {
+    if (!d.easy || !d.multi || !d.plainHeaders || !d.webHeaders) {
         result.error = "the HTTP library could not be initialised";
         return result;
     }
@@ -201,12 +316,18 @@ Result HttpClient::Get(const std::string &url, const Tick &tick)
         return result;
     }
     d.busy = true;
-    d.body = std::string();
+    d.body.clear();
     d.sawLocation = false;
+    d.contentLength.clear();
+    d.responseUrl.clear();
+    d.conflictingLength = false;
     d.tooLarge = false;
     d.outOfMemory = false;
     d.idleTimedOut = false;
+    d.socket = CURL_SOCKET_BAD;
+    d.socketBytes = -1;
     d.errorText[0] = '\0';
+    d.SetMode(mode);
     curl_easy_setopt(d.easy, CURLOPT_URL, url.c_str());
 
     bool cancelled = false;
@@ -215,7 +336,15 @@ Result HttpClient::Get(const std::string &url, const Tick &tick)
     long status = 0;
     curl_easy_getinfo(d.easy, CURLINFO_RESPONSE_CODE, &status);
     result.status = status == 0 ? -1 : status;
+    // A redirect that fails to be followed leaves the library's address at its target; the
+    // last response still came from where it was sent.
+    char *info = nullptr;
+    if (curl_easy_getinfo(d.easy, CURLINFO_EFFECTIVE_URL, &info) == CURLE_OK && info) result.finalUrl = info;
+    if (!d.responseUrl.empty()) result.finalUrl = d.responseUrl;
+    info = nullptr;
+    if (curl_easy_getinfo(d.easy, CURLINFO_CONTENT_TYPE, &info) == CURLE_OK && info) result.contentType = info;
 
+    result.cancelled = cancelled;
     if (cancelled)
         result.error = "cancelled";
     else if (d.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
@@ -224,17 +353,26 @@ Result HttpClient::Get(const std::string &url, const Tick &tick)
         result.error = "no data for " + std::to_string(d.limits.idleTimeoutSeconds) + " seconds";
     else if (d.outOfMemory)
         result.error = "out of memory";
+    else if (d.conflictingLength)
+        result.error = "the response has conflicting Content-Length headers";
     else if (code != CURLE_OK)
         result.error = d.errorText[0] ? std::string(d.errorText) : std::string(curl_easy_strerror(code));
     else if (status < 200 || status > 299)
         result.error = "HTTP status " + std::to_string(status);
-    else if (d.sawLocation)
+    else if (d.sawLocation && mode == Mode::Plain)
         result.error = "redirect not followed";
     else
         result.ok = true;
 
-    if (result.ok) result.body = std::move(d.body);
-    d.body = std::string();
+    if (result.ok) {
+        try {
+            result.body = d.body.take();
+        } catch (const std::bad_alloc &) {
+            result.ok = false;
+            result.error = "out of memory";
+        }
+    }
+    d.body.clear();
     d.busy = false;
     return result;
 }
@@ -243,6 +381,11 @@ void GlobalInit()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string WebUserAgent()
+{
+    return "Mozilla/5.0 (X11; Linux x86_64) Lanzo/" LANZO_VERSION;
 }
 
 std::string NewsUrl()

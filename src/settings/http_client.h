@@ -2,6 +2,10 @@
 // The HTTP client of one window: GET over plain HTTP/1.1 with the program's fixed headers,
 // redirects not followed, cookies kept in memory for the life of the client. Bounded by a
 // connect time-out, an idle time-out and a body size cap; cancellable.
+//
+// The web mode, which the user switches on, reaches today's sites instead: https with the
+// certificate verified, up to 10 redirects over http and https, compressed bodies, and the
+// proxies of the environment.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -14,15 +18,29 @@ namespace http
 // A value of 0 or less switches that bound off.
 struct Limits {
     long connectTimeoutMs = 15'000;
-    long idleTimeoutSeconds = 30; // no data for this long ends the transfer
-    std::int64_t maxBodyBytes = 512LL * 1024 * 1024;
+    long idleTimeoutSeconds = 30; // no byte received for this long ends the transfer
+    std::int64_t maxBodyBytes = 512LL * 1024 * 1024; // after decompression
 };
 
+// The windows' bounds: a read waits as long as the connection stays open, since the user can
+// end a stalled download there at any moment.
+inline Limits WindowLimits()
+{
+    Limits limits;
+    limits.idleTimeoutSeconds = 0;
+    return limits;
+}
+
+enum class Mode { Plain, Web };
+
 struct Result {
-    bool ok = false; // a 2xx response without a Location header, fully received
-    long status = -1; // the code of the status line, -1 when none arrived
-    std::string body; // the body as received (only meaningful when ok)
-    std::string error; // a short reason when !ok (not shown by the window, used by the CLI)
+    bool ok = false; // a 2xx response (in the plain mode without a Location header), fully received
+    long status = -1; // the code of the last status line, -1 when none arrived
+    std::string body; // the body as received, decompressed (only meaningful when ok)
+    std::string error; // a short reason when !ok
+    bool cancelled = false; // the tick ended it
+    std::string finalUrl; // the address the last response came from (after redirects), else the one tried
+    std::string contentType; // the last response's Content-Type header, as sent
 };
 
 class HttpClient
@@ -35,7 +53,7 @@ public:
 
     // Called now and then during a transfer; return false to cancel it.
     using Tick = std::function<bool()>;
-    Result Get(const std::string &url, const Tick &tick = {});
+    Result Get(const std::string &url, const Tick &tick = {}, Mode mode = Mode::Plain);
 
 private:
     struct Impl;
@@ -44,6 +62,9 @@ private:
 
 // Call once in main() before any client is made.
 void GlobalInit();
+
+// The User-Agent of the web mode: "Mozilla/5.0 (X11; Linux x86_64) Lanzo/VERSION".
+std::string WebUserAgent();
 
 // The news file's URL: $LANZO_NEWS_URL when set, otherwise the program's own site.
 std::string NewsUrl();

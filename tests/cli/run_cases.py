@@ -16,6 +16,8 @@ Placeholders in args, file paths and expectations: {home} (the case's home folde
 Fields:
   args: ARGS               arguments after "lanzo --home {home}"; blanks separate them,
                            double quotes group them ("" is an empty argument)
+  script: TEXT             instead of args: a sh script run in the home folder, in which
+                           the command lanzo runs the program with --home {home}
   stdin: BYTES             standard input (default: empty)
   stdin-file: PATH         standard input from a file, relative to CASES_DIR
   stdin-repeat: N          standard input repeated N times
@@ -57,7 +59,7 @@ FIELD_RE = re.compile(r"^([a-z-]+)(?: ([^:]*))?:(?: (.*))?$")
 ESCAPE_RE = re.compile(rb"\\(x[0-9A-Fa-f]{2}|.)", re.S)
 SIMPLE_ESCAPES = {b"n": b"\n", b"r": b"\r", b"t": b"\t", b"0": b"\0", b"\\": b"\\", b'"': b'"'}
 REPEATABLE = {"file", "file-repeat", "mkdir", "respond", "stdout-has", "stderr-has", "expect-file", "absent-file"}
-KNOWN = REPEATABLE | {"args", "stdin", "stdin-file", "stdin-repeat", "stdout-repeat", "home", "interrupt-after", "stderr-tty",
+KNOWN = REPEATABLE | {"args", "script", "stdin", "stdin-file", "stdin-repeat", "stdout-repeat", "home", "interrupt-after", "stderr-tty",
                       "stdout-to", "stdout-closed", "exit", "stdout", "stderr"}
 
 
@@ -257,6 +259,10 @@ def run_case(case, lanzo, cases_dir, places):
         env = {k: v for k, v in os.environ.items()
                if k not in ("LANZO_HOME", "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY")}
         command = [lanzo, "--home", home] + args
+        if case.get("script") is not None:
+            env.update(LANZO=lanzo, LANZO_CASE_HOME=home)
+            command = ["sh", "-c", 'lanzo() { "$LANZO" --home "$LANZO_CASE_HOME" "$@"; }\n'
+                       + unescape(fill(case.get("script"))).decode()]
 
         stdout_target = subprocess.PIPE
         closed_reader = None
@@ -283,7 +289,8 @@ def run_case(case, lanzo, cases_dir, places):
                 f.write(stdin)
             stdin_target, stdin = open(stdin_path, "rb"), None
 
-        proc = subprocess.Popen(command, stdin=stdin_target, stdout=stdout_target, stderr=stderr_target, env=env)
+        proc = subprocess.Popen(command, stdin=stdin_target, stdout=stdout_target, stderr=stderr_target, env=env,
+                                cwd=home if case.get("script") is not None else None)
         if tty:
             os.close(slave)
             tty_reader = threading.Thread(target=read_all, args=(master, tty_chunks))
