@@ -708,7 +708,8 @@ int RunGet(const Options &options)
         http::Limits limits;
         limits.idleTimeoutSeconds = options.idleTimeoutSeconds;
         http::HttpClient client(limits);
-        result = client.Get(options.operand, [] { return !InterruptGuard::interrupted(); },
+        result = client.Get(
+            options.operand, [] { return !InterruptGuard::interrupted(); },
             options.web ? http::Mode::Web : http::Mode::Plain);
         if (InterruptGuard::interrupted()) return Stopped();
     }

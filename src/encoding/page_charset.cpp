@@ -48,15 +48,38 @@ struct Alias {
 
 // The labels pages use most, grouped the way browsers read them; anything else goes to iconv.
 constexpr Alias kAliases[] = {
-    { "shift_jis", "SHIFT_JIS" }, { "shift-jis", "SHIFT_JIS" }, { "sjis", "SHIFT_JIS" }, { "x-sjis", "SHIFT_JIS" },
-    { "ms_kanji", "SHIFT_JIS" }, { "csshiftjis", "SHIFT_JIS" }, { "windows-31j", "SHIFT_JIS" },
-    { "cp932", "SHIFT_JIS" }, { "ms932", "SHIFT_JIS" }, { "x-ms-cp932", "SHIFT_JIS" }, { "euc-jp", "EUC-JP" },
-    { "x-euc-jp", "EUC-JP" }, { "cseucpkdfmtjapanese", "EUC-JP" }, { "iso-2022-jp", "ISO-2022-JP" },
-    { "csiso2022jp", "ISO-2022-JP" }, { "utf-8", "UTF-8" }, { "utf8", "UTF-8" }, { "unicode-1-1-utf-8", "UTF-8" },
-    { "utf-16", "UTF-16LE" }, { "utf-16le", "UTF-16LE" }, { "unicode", "UTF-16LE" }, { "utf-16be", "UTF-16BE" },
-    { "us-ascii", "WINDOWS-1252" }, { "ascii", "WINDOWS-1252" }, { "iso-8859-1", "WINDOWS-1252" },
-    { "latin1", "WINDOWS-1252" }, { "l1", "WINDOWS-1252" }, { "windows-1252", "WINDOWS-1252" },
-    { "x-user-defined", "WINDOWS-1252" }, { "gb2312", "GBK" }, { "gbk", "GBK" }, { "x-gbk", "GBK" },
+    { "shift_jis", "SHIFT_JIS" },
+    { "shift-jis", "SHIFT_JIS" },
+    { "sjis", "SHIFT_JIS" },
+    { "x-sjis", "SHIFT_JIS" },
+    { "ms_kanji", "SHIFT_JIS" },
+    { "csshiftjis", "SHIFT_JIS" },
+    { "windows-31j", "SHIFT_JIS" },
+    { "cp932", "SHIFT_JIS" },
+    { "ms932", "SHIFT_JIS" },
+    { "x-ms-cp932", "SHIFT_JIS" },
+    { "euc-jp", "EUC-JP" },
+    { "x-euc-jp", "EUC-JP" },
+    { "cseucpkdfmtjapanese", "EUC-JP" },
+    { "iso-2022-jp", "ISO-2022-JP" },
+    { "csiso2022jp", "ISO-2022-JP" },
+    { "utf-8", "UTF-8" },
+    { "utf8", "UTF-8" },
+    { "unicode-1-1-utf-8", "UTF-8" },
+    { "utf-16", "UTF-16LE" },
+    { "utf-16le", "UTF-16LE" },
+    { "unicode", "UTF-16LE" },
+    { "utf-16be", "UTF-16BE" },
+    { "us-ascii", "WINDOWS-1252" },
+    { "ascii", "WINDOWS-1252" },
+    { "iso-8859-1", "WINDOWS-1252" },
+    { "latin1", "WINDOWS-1252" },
+    { "l1", "WINDOWS-1252" },
+    { "windows-1252", "WINDOWS-1252" },
+    { "x-user-defined", "WINDOWS-1252" },
+    { "gb2312", "GBK" },
+    { "gbk", "GBK" },
+    { "x-gbk", "GBK" },
 };
 
 bool IconvKnows(const std::string &name)
@@ -198,14 +221,14 @@ std::string LabelFromMeta(std::string_view page)
                 if (canonical == "UTF-16LE" || canonical == "UTF-16BE") return "utf-8";
                 return label;
             }
-        } else if (pos + 1 < s.size() && ((s[pos + 1] >= 'a' && s[pos + 1] <= 'z') || (s[pos + 1] >= 'A' && s[pos + 1] <= 'Z')
-                       || s[pos + 1] == '/')) {
+        } else if (pos + 1 < s.size()
+            && ((s[pos + 1] >= 'a' && s[pos + 1] <= 'z') || (s[pos + 1] >= 'A' && s[pos + 1] <= 'Z')
+                || s[pos + 1] == '/')) {
             // Another tag: its name, then its attributes, so that a ">" in a quoted value is skipped.
             ++pos;
             while (pos < s.size() && !IsSpace(s[pos]) && s[pos] != '>')
                 ++pos;
-            while (NextAttribute(s, pos, name, value)) {
-            }
+            while (NextAttribute(s, pos, name, value)) { }
             ++pos;
         } else if (pos + 1 < s.size() && (s[pos + 1] == '!' || s[pos + 1] == '?')) {
             const std::size_t end = s.find('>', pos);
@@ -228,8 +251,7 @@ std::string FromByteOrderMark(std::string_view page)
 
 Charset Determine(std::string_view contentType, std::string_view page)
 {
-    if (std::string name = Canonical(LabelFromContentType(contentType)); !name.empty())
-        return { name, Source::Header };
+    if (std::string name = Canonical(LabelFromContentType(contentType)); !name.empty()) return { name, Source::Header };
     if (std::string name = Canonical(LabelFromMeta(page)); !name.empty()) return { name, Source::Meta };
     if (std::string name = FromByteOrderMark(page); !name.empty()) return { name, Source::ByteOrderMark };
 

@@ -77,9 +77,9 @@ std::string Iso2022JpToEucJp(std::string_view in)
         std::string_view bytes;
         Set set;
     };
-    static constexpr Escape kEscapes[] = { { "\x1B(B", Set::Ascii }, { "\x1B(J", Set::Ascii },
-        { "\x1B(I", Set::Katakana }, { "\x1B$@", Set::Jis0208 }, { "\x1B$B", Set::Jis0208 },
-        { "\x1B$(B", Set::Jis0208 }, { "\x1B$(D", Set::Jis0212 } };
+    static constexpr Escape kEscapes[]
+        = { { "\x1B(B", Set::Ascii }, { "\x1B(J", Set::Ascii }, { "\x1B(I", Set::Katakana }, { "\x1B$@", Set::Jis0208 },
+              { "\x1B$B", Set::Jis0208 }, { "\x1B$(B", Set::Jis0208 }, { "\x1B$(D", Set::Jis0212 } };
     std::string out;
     out.reserve(in.size());
     for (std::size_t i = 0; i < in.size();) {

@@ -144,7 +144,8 @@ HostileCase LongBodyWithoutLength()
     // 80 MiB that declare no length, under a cap of 96 MiB: the joined body must not be a copy
     // made beside the blocks it came in.
     HostileCase c { "LongBodyWithoutLengthJoinedInPlace", [](Server &s, int fd, const std::string &) {
-                       if (Server::SendAll(fd, kOk + "\r\n")) Stream(s, fd, std::string(64 * 1024, 'w'), 0, 20000, 1280);
+                       if (Server::SendAll(fd, kOk + "\r\n"))
+                           Stream(s, fd, std::string(64 * 1024, 'w'), 0, 20000, 1280);
                    } };
     c.ok = true;
     c.status = 200;

@@ -18,8 +18,9 @@ std::string Reply(std::string_view head, std::string_view body)
         + std::string(body);
 }
 
-const std::string kGzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\x29\xb0\x4b\xce\xcf\x2d\x28\x4a\x2d\x2e\x4e\x4d"
-                           "\x51\x28\x48\x4c\x4f\xb5\xd1\x2f\xb0\xb3\x21\x41\x14\x00\x1d\xa2\xeb\xde\x42\x00\x00\x00",
+const std::string kGzipped(
+    "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\x29\xb0\x4b\xce\xcf\x2d\x28\x4a\x2d\x2e\x4e\x4d"
+    "\x51\x28\x48\x4c\x4f\xb5\xd1\x2f\xb0\xb3\x21\x41\x14\x00\x1d\xa2\xeb\xde\x42\x00\x00\x00",
     45);
 
 class WebMode : public ::testing::Test
@@ -28,11 +29,12 @@ protected:
     static void SetUpTestSuite()
     {
         s_ca = new testtls::TestCa;
-        s_secure = new testtls::Server(s_ca->issue("IP:127.0.0.1"), [](const std::string &) {
-            return Reply("200 OK\r\nContent-Type: text/html; charset=utf-8", "secure");
-        });
-        s_wrongHost = new testtls::Server(s_ca->issue("DNS:wrong.example"), [](const std::string &) { return Reply("200 OK", "x"); });
-        s_expired = new testtls::Server(s_ca->issue("IP:127.0.0.1", -7200, -3600), [](const std::string &) { return Reply("200 OK", "x"); });
+        s_secure = new testtls::Server(s_ca->issue("IP:127.0.0.1"),
+            [](const std::string &) { return Reply("200 OK\r\nContent-Type: text/html; charset=utf-8", "secure"); });
+        s_wrongHost = new testtls::Server(
+            s_ca->issue("DNS:wrong.example"), [](const std::string &) { return Reply("200 OK", "x"); });
+        s_expired = new testtls::Server(
+            s_ca->issue("IP:127.0.0.1", -7200, -3600), [](const std::string &) { return Reply("200 OK", "x"); });
         s_plain = new testhttp::Server([](testhttp::Server &s, int fd, const std::string &request) {
             testhttp::Server::SendAll(fd, Route(s, request));
         });
@@ -64,7 +66,8 @@ protected:
         if (path == "/to-file") return Reply("302 Found\r\nLocation: file:///etc/passwd", "");
         if (path == "/login") return Reply("302 Found\r\nSet-Cookie: session=abc; Path=/\r\nLocation: /after", "");
         if (path == "/after")
-            return Reply("200 OK", request.find("\r\nCookie: session=abc\r\n") != std::string::npos ? "with cookie" : "none");
+            return Reply(
+                "200 OK", request.find("\r\nCookie: session=abc\r\n") != std::string::npos ? "with cookie" : "none");
         if (path == "/gzip") return Reply("200 OK\r\nContent-Encoding: gzip", kGzipped);
         return Reply("200 OK", "page at " + path);
     }
@@ -91,7 +94,8 @@ TEST_F(WebMode, RedirectsHttpsAndFailures)
         { s_plain->url("/hop/0/11"), false, 302, "redirects", "" },
         { s_plain->url("/to-file"), false, 302, "file", "" },
         { s_plain->url("/login"), true, 200, s_plain->url("/after"), "with cookie" },
-        { s_plain->url("/gzip"), true, 200, s_plain->url("/gzip"), "<p>compressed page</p><p>compressed page</p><p>compressed page</p>" },
+        { s_plain->url("/gzip"), true, 200, s_plain->url("/gzip"),
+            "<p>compressed page</p><p>compressed page</p><p>compressed page</p>" },
         { s_wrongHost->url(), false, -1, "127.0.0.1", "" },
         { s_expired->url(), false, -1, "expired", "" },
     };
@@ -124,8 +128,8 @@ TEST_F(WebMode, CertificatesAreCheckedAgainstTheNamedBundleOnly)
 TEST_F(WebMode, RequestNamesTheProgramAndThePlainModeStaysAsItWas)
 {
     testhttp::Server server([](testhttp::Server &, int fd, const std::string &request) {
-        testhttp::Server::SendAll(
-            fd, request.rfind("GET / ", 0) == 0 ? Reply("301 Moved\r\nLocation: /elsewhere", "") : Reply("200 OK", "x"));
+        testhttp::Server::SendAll(fd,
+            request.rfind("GET / ", 0) == 0 ? Reply("301 Moved\r\nLocation: /elsewhere", "") : Reply("200 OK", "x"));
     });
     http::HttpClient client;
     EXPECT_TRUE(client.Get(server.url("/"), {}, http::Mode::Web).ok);

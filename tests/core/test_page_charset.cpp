@@ -47,7 +47,8 @@ TEST(PageCharset, PagesOfEveryJapaneseCodeBecomeTheSameShiftJis)
             Source source;
         } ways[] = {
             { "text/html; charset=\"" + name + "\"", "", Source::Header },
-            { "text/html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + name + "\">", Source::Meta },
+            { "text/html", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + name + "\">",
+                Source::Meta },
             { "", "<!-- <meta charset=bogus> --><meta charset='" + name + "'>", Source::Meta },
             { "text/html; charset=no-such-code", "", Source::Detected },
         };
@@ -68,9 +69,15 @@ TEST(PageCharset, ConversionKeepsWhatShiftJisCannotHoldAsReferences)
         const char *name;
         std::string contentType, page, want;
     } cases[] = {
-        { "emoji", "text/html; charset=utf-8", "a\xF0\x9F\x98\x80" "b", "a&#x1F600;b" },
+        { "emoji", "text/html; charset=utf-8",
+            "a\xF0\x9F\x98\x80"
+            "b",
+            "a&#x1F600;b" },
         { "latin letter", "text/plain;charset=UTF-8", "caf\xC3\xA9", "caf&#xE9;" },
-        { "invalid UTF-8 byte", "text/html; charset=utf-8", "a\xFF" "b", "a&#xFFFD;b" },
+        { "invalid UTF-8 byte", "text/html; charset=utf-8",
+            "a\xFF"
+            "b",
+            "a&#xFFFD;b" },
         { "UTF-8 BOM dropped", "", "\xEF\xBB\xBF\xE3\x81\x82", "\x82\xA0" },
         { "UTF-16LE BOM", "", std::string("\xFF\xFE\x42\x30<\0", 6), "\x82\xA0<" },
         { "header wins over meta", "text/html; charset=EUC-JP", "<meta charset=utf-8>\xA4\xA2",

@@ -50,9 +50,10 @@ inline Identity MakeIdentity(const char *cn, const char *altName, long from, lon
     X509_set_issuer_name(x, X509_get_subject_name(signer));
     X509V3_CTX ctx;
     X509V3_set_ctx(&ctx, signer, x, nullptr, nullptr, 0);
-    const std::pair<int, const char *> extensions[] = { { NID_basic_constraints, issuer ? "CA:FALSE" : "critical,CA:TRUE" },
-        { NID_key_usage, issuer ? "digitalSignature" : "critical,keyCertSign,cRLSign" },
-        { NID_subject_key_identifier, "hash" }, { NID_subject_alt_name, altName } };
+    const std::pair<int, const char *> extensions[]
+        = { { NID_basic_constraints, issuer ? "CA:FALSE" : "critical,CA:TRUE" },
+              { NID_key_usage, issuer ? "digitalSignature" : "critical,keyCertSign,cRLSign" },
+              { NID_subject_key_identifier, "hash" }, { NID_subject_alt_name, altName } };
     for (const auto &[nid, value] : extensions) {
         if (!value) continue;
         if (X509_EXTENSION *ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value)) {

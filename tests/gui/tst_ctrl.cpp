@@ -97,6 +97,8 @@ private slots:
     void downloadTwiceKeepsOneHistoryItem();
     void downloadRunsExtractionAndCorrection_data();
     void downloadRunsExtractionAndCorrection();
+    void downloadInTheWebMode_data();
+    void downloadInTheWebMode();
     void downloadCanBeCancelled_data();
     void downloadCanBeCancelled();
     void startupRestore();
@@ -544,15 +546,19 @@ void TstCtrl::downloadRunsExtractionAndCorrection()
 void TstCtrl::downloadCanBeCancelled_data()
 {
     QTest::addColumn<bool>("byEscape");
-    QTest::newRow("the button, now 中止") << false;
-    QTest::newRow("Esc") << true;
+    QTest::addColumn<bool>("midBody"); // the status line and a part of the body came first
+    QTest::newRow("the button, now 中止") << false << false;
+    QTest::newRow("Esc") << true << false;
+    QTest::newRow("Esc mid-body") << true << true;
+    QTest::newRow("中止 mid-body") << false << true;
 }
 
 void TstCtrl::downloadCanBeCancelled()
 {
     QFETCH(bool, byEscape);
+    QFETCH(bool, midBody);
     PanelsHttpServer server;
-    server.stall();
+    server.stall(midBody ? "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart" : "");
     ctrl()->show();
     main()->setSourceText("abc", false);
     ctrl()->cmbBefore->setEditText("abc");
@@ -585,10 +591,56 @@ void TstCtrl::downloadCanBeCancelled()
     QCOMPARE(ctrl()->cmbBefore->count(), 1);
 }
 
+void TstCtrl::downloadInTheWebMode_data()
+{
+    QTest::addColumn<QByteArray>("page"); // what the redirect leads to
+    QTest::addColumn<QByteArray>("wantSource");
+    QTest::addColumn<QString>("wantStatus");
+    QTest::addColumn<QString>("tooltipHas");
+    QTest::newRow("a UTF-8 page") << QByteArray(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: 29\r\n\r\n"
+        "<a href=\"x.html\">\xe3\x81\x82\xf0\x9f\x98\x80</a>\n")
+                                  << QByteArray("<a href=\"x.html\">\x82\xa0&#x1F600;</a>\r\n") << "status：200"
+                                  << "UTF-8";
+    QTest::newRow("a redirect to file:") << QByteArray(
+        "HTTP/1.1 302 Found\r\nLocation: file:///etc/passwd\r\nContent-Length: 0\r\n\r\n")
+                                         << QByteArray("old\r\ntext") << "status：302"
+                                         << "file";
+}
+
+void TstCtrl::downloadInTheWebMode()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QByteArray, wantSource);
+    QFETCH(QString, wantStatus);
+    QFETCH(QString, tooltipHas);
+    PanelsHttpServer server;
+    server.respond("HTTP/1.1 301 Moved\r\nLocation: ../new/page.html\r\nContent-Length: 0\r\n\r\n");
+    server.respond(page);
+    main()->setSourceText("old\r\ntext", false);
+    ctrl()->ckWeb->setChecked(true);
+    ctrl()->ckToSjis->setChecked(true);
+    ctrl()->ckHosei->setChecked(true);
+    const QString typed = server.url("/old/page.html");
+    ctrl()->cmbUrl->setEditText(typed);
+    ctrl()->btnDownloadClick();
+
+    QCOMPARE(QByteArray::fromStdString(main()->sourceText()), wantSource);
+    QCOMPARE(ctrl()->Label12->text(), wantStatus);
+    QVERIFY2(ctrl()->Label12->toolTip().contains(tooltipHas), qPrintable(ctrl()->Label12->toolTip()));
+    if (wantStatus != QStringLiteral("status：200")) return;
+    // The final address becomes the base of the correction that follows, and joins the history.
+    const QString final = server.url("/new/page.html");
+    QCOMPARE(ctrl()->cmbUrl->currentText(), final);
+    QCOMPARE(comboItems(ctrl()->cmbUrl), (StringList { typed.toStdString(), final.toStdString() }));
+    QCOMPARE(main()->urlListItems(), StringList { server.url("/new/x.html").toStdString() });
+}
+
 void TstCtrl::startupRestore()
 {
     m_app.reset();
-    writeConfigFile(*m_home, "lanzo.ini", "[WINDOW]\r\nONTOP=1\r\n[WINDOW2]\r\nTOP=37\r\nLEFT=45\r\n");
+    writeConfigFile(
+        *m_home, "lanzo.ini", "[WINDOW]\r\nONTOP=1\r\n[WINDOW2]\r\nTOP=37\r\nLEFT=45\r\n[INTERNET]\r\nWEB=1\r\n");
     writeConfigFile(*m_home, "set.ini",
         "BEFORE\tb\tx\ty\r\n"
         "URL\thttp://h/\r\n"
@@ -610,6 +662,8 @@ void TstCtrl::startupRestore()
     QVERIFY(ctrl()->toExe());
     QVERIFY(!ctrl()->toUrl());
     QCOMPARE(ctrl()->exePath(), std::string("/bin/true"));
+    QVERIFY(ctrl()->ckWeb->isChecked());
+    QVERIFY(!ctrl()->ckToSjis->isChecked()); // a missing key means off
 }
 
 void TstCtrl::setIniRoundTrip()

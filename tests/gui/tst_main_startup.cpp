@@ -8,6 +8,7 @@
 #include "settings/ini_file.h"
 #include "support/session.h"
 
+#include <QCheckBox>
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -86,6 +87,7 @@ void TestMainStartup::exitWritesEveryFileInOrder()
     s.main()->setUrlListItems({ "http://x/", "", std::string(sjis::KA) });
     s.main()->setUrlListWidth(150);
     s.windows().ctrl->move(40, 50);
+    s.windows().ctrl->ckToSjis->setChecked(true);
     QVERIFY(s.close());
 
     const settings::AppPaths &p = home.paths();
@@ -110,6 +112,8 @@ void TestMainStartup::exitWritesEveryFileInOrder()
     QCOMPARE(ini.ReadBool("WINDOW", "MENU2", false), true);
     QCOMPARE(ini.ReadBool("WINDOW", "CTRL", true), false);
     QCOMPARE(ini.ReadBool("WINDOW", "ONTOP", true), false);
+    QCOMPARE(ini.ReadBool("INTERNET", "WEB", true), false);
+    QCOMPARE(ini.ReadBool("INTERNET", "TOSJIS", false), true);
 }
 
 void TestMainStartup::restoresGeometry_data()

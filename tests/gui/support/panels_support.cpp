@@ -49,7 +49,7 @@ QString PanelsHttpServer::url(const QString &path) const
 void PanelsHttpServer::respond(const QByteArray &raw)
 {
     std::lock_guard lock(m_mutex);
-    m_script.push_back(raw);
+    m_script.push_back({ raw, false });
 }
 
 void PanelsHttpServer::respond(int status, const QByteArray &body, const QByteArray &extraHeaders)
@@ -58,9 +58,10 @@ void PanelsHttpServer::respond(int status, const QByteArray &body, const QByteAr
         + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body);
 }
 
-void PanelsHttpServer::stall()
+void PanelsHttpServer::stall(const QByteArray &first)
 {
-    respond(QByteArray());
+    std::lock_guard lock(m_mutex);
+    m_script.push_back({ first, true });
 }
 
 QList<QByteArray> PanelsHttpServer::requests() const
@@ -94,29 +95,25 @@ void PanelsHttpServer::handle(int fd)
         if (n <= 0) break;
         head.append(buf, n);
     }
-    QByteArray response;
+    Answer answer { "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", false };
     {
         std::lock_guard lock(m_mutex);
         m_requests << head;
-        if (m_script.empty()) {
-            response = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-        } else {
-            response = m_script.front();
+        if (!m_script.empty()) {
+            answer = m_script.front();
             m_script.pop_front();
         }
     }
-    if (response.isEmpty()) {
-        // Hold the connection open until the client gives up or the server stops.
-        while (!m_stop) {
-            pollfd p { fd, POLLIN, 0 };
-            if (::poll(&p, 1, 20) > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0) break;
-        }
-        return;
-    }
+    const QByteArray &response = answer.bytes;
     qsizetype sent = 0;
     while (sent < response.size()) {
         const ssize_t n = ::send(fd, response.constData() + sent, response.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) break;
         sent += n;
+    }
+    // Hold the connection open until the client gives up or the server stops.
+    while (answer.holdOpen && !m_stop) {
+        pollfd p { fd, POLLIN, 0 };
+        if (::poll(&p, 1, 20) > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0) break;
     }
 }

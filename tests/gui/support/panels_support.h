@@ -27,7 +27,8 @@ public:
     QString url(const QString &path = QStringLiteral("/")) const;
     void respond(const QByteArray &raw);
     void respond(int status, const QByteArray &body, const QByteArray &extraHeaders = {});
-    void stall(); // the next connection gets no answer until the server goes away
+    // The next connection gets first, then nothing more until the client or the server goes away.
+    void stall(const QByteArray &first = {});
     QList<QByteArray> requests() const; // request heads received, in order
 
 private:
@@ -38,7 +39,11 @@ private:
     quint16 m_port = 0;
     std::atomic<bool> m_stop { false };
     mutable std::mutex m_mutex;
-    std::deque<QByteArray> m_script; // an empty entry stalls
+    struct Answer {
+        QByteArray bytes;
+        bool holdOpen;
+    };
+    std::deque<Answer> m_script;
     QList<QByteArray> m_requests;
     std::thread m_thread;
 };
