@@ -1,21 +1,16 @@
 #pragma once
-// An HTTPS server on 127.0.0.1 for the web-mode tests, with certificates made on the spot: a
-// test CA (its PEM file is what SSL_CERT_FILE names) and server certificates it signs. Each
-// connection gets the handshake, has its request read up to the blank line and gets the
-// responder's bytes; a client that refuses the certificate simply ends the handshake.
+// An HTTPS server on 127.0.0.1 for the web-mode tests, its certificate made on the spot and
+// signed by a test CA whose PEM file SSL_CERT_FILE can name. Each connection gets the handshake
+// and, after its request, the fixed reply; a client that refuses the certificate hangs up.
 #include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
-#include <cstdio>
-#include <functional>
 #include <memory>
-#include <netinet/in.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
 #include <string>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -25,91 +20,60 @@ namespace testtls
 using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 using Cert = std::unique_ptr<X509, decltype(&X509_free)>;
 
-struct Identity {
-    Key key { nullptr, EVP_PKEY_free };
-    Cert cert { nullptr, X509_free };
-};
-
-// A certificate for cn with the given extensions, valid from..until seconds from now, signed
-// by issuer (itself when null).
-inline Identity MakeIdentity(const char *cn, const char *altName, long from, long until, const Identity *issuer)
+// A certificate valid from..until seconds from now: a CA's own when ca is null, otherwise one
+// for altName ("IP:127.0.0.1") signed by ca.
+inline Cert MakeCert(
+    EVP_PKEY *key, long from, long until, X509 *ca = nullptr, EVP_PKEY *caKey = nullptr, const char *altName = nullptr)
 {
-    Identity id;
-    id.key.reset(EVP_EC_gen("P-256"));
-    id.cert.reset(X509_new());
-    X509 *x = id.cert.get();
-    X509_set_version(x, 2);
-    static int serial = 1;
-    ASN1_INTEGER_set(X509_get_serialNumber(x), ++serial);
-    X509_gmtime_adj(X509_getm_notBefore(x), from);
-    X509_gmtime_adj(X509_getm_notAfter(x), until);
-    X509_set_pubkey(x, id.key.get());
-    X509_NAME_add_entry_by_txt(
-        X509_get_subject_name(x), "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>(cn), -1, -1, 0);
-    X509 *signer = issuer ? issuer->cert.get() : x;
-    X509_set_issuer_name(x, X509_get_subject_name(signer));
+    static int serial = 0;
+    Cert x(X509_new(), X509_free);
+    X509_set_version(x.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(x.get()), ++serial);
+    X509_gmtime_adj(X509_getm_notBefore(x.get()), from);
+    X509_gmtime_adj(X509_getm_notAfter(x.get()), until);
+    X509_set_pubkey(x.get(), key);
+    const auto *cn = reinterpret_cast<const unsigned char *>(ca ? "Lanzo test server" : "Lanzo test CA");
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(x.get()), "CN", MBSTRING_ASC, cn, -1, -1, 0);
+    X509_set_issuer_name(x.get(), X509_get_subject_name(ca ? ca : x.get()));
     X509V3_CTX ctx;
-    X509V3_set_ctx(&ctx, signer, x, nullptr, nullptr, 0);
-    const std::pair<int, const char *> extensions[]
-        = { { NID_basic_constraints, issuer ? "CA:FALSE" : "critical,CA:TRUE" },
-              { NID_key_usage, issuer ? "digitalSignature" : "critical,keyCertSign,cRLSign" },
-              { NID_subject_key_identifier, "hash" }, { NID_subject_alt_name, altName } };
-    for (const auto &[nid, value] : extensions) {
-        if (!value) continue;
-        if (X509_EXTENSION *ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value)) {
-            X509_add_ext(x, ext, -1);
-            X509_EXTENSION_free(ext);
-        }
-    }
-    X509_sign(x, issuer ? issuer->key.get() : id.key.get(), EVP_sha256());
-    return id;
+    X509V3_set_ctx(&ctx, ca ? ca : x.get(), x.get(), nullptr, nullptr, 0);
+    X509_EXTENSION *ext = ca ? X509V3_EXT_conf_nid(nullptr, &ctx, NID_subject_alt_name, altName)
+                             : X509V3_EXT_conf_nid(nullptr, &ctx, NID_basic_constraints, "critical,CA:TRUE");
+    X509_add_ext(x.get(), ext, -1);
+    X509_EXTENSION_free(ext);
+    X509_sign(x.get(), ca ? caKey : key, EVP_sha256());
+    return x;
 }
 
-// The test CA and its PEM file.
-class TestCa
-{
-public:
-    TestCa()
-        : m_ca(MakeIdentity("Lanzo Test CA", nullptr, -3600, 86400, nullptr))
-    {
+struct TestCa {
+    Key key { EVP_EC_gen("P-256"), EVP_PKEY_free };
+    Cert cert = MakeCert(key.get(), -3600, 86400);
+    std::string bundle = [this] {
         char path[] = "/tmp/lanzo-test-ca-XXXXXX";
-        const int fd = ::mkstemp(path);
-        m_bundle = path;
-        FILE *f = ::fdopen(fd, "w");
-        PEM_write_X509(f, m_ca.cert.get());
+        FILE *f = ::fdopen(::mkstemp(path), "w");
+        PEM_write_X509(f, cert.get());
         std::fclose(f);
-    }
-    ~TestCa() { ::unlink(m_bundle.c_str()); }
-    const std::string &bundle() const { return m_bundle; }
-    Identity issue(const char *altName, long from = -3600, long until = 86400) const
-    {
-        return MakeIdentity("Lanzo test server", altName, from, until, &m_ca);
-    }
-
-private:
-    Identity m_ca;
-    std::string m_bundle;
+        return std::string(path);
+    }();
+    ~TestCa() { ::unlink(bundle.c_str()); }
 };
 
 class Server
 {
 public:
-    using Responder = std::function<std::string(const std::string &request)>;
-
-    Server(const Identity &identity, Responder responder)
-        : m_ctx(SSL_CTX_new(TLS_server_method()), SSL_CTX_free)
-        , m_responder(std::move(responder))
+    Server(const TestCa &ca, const char *altName, long from, long until, std::string reply)
+        : m_reply(std::move(reply))
     {
         ::signal(SIGPIPE, SIG_IGN); // a client that refused the certificate has hung up
-        SSL_CTX_use_certificate(m_ctx.get(), identity.cert.get());
-        SSL_CTX_use_PrivateKey(m_ctx.get(), identity.key.get());
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const Cert cert = MakeCert(m_key.get(), from, until, ca.cert.get(), ca.key.get(), altName);
+        SSL_CTX_use_certificate(m_ctx.get(), cert.get());
+        SSL_CTX_use_PrivateKey(m_ctx.get(), m_key.get());
         sockaddr_in addr {};
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        ::listen(m_listen, 8);
         socklen_t len = sizeof addr;
+        ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), len);
+        ::listen(m_listen, 8);
         ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
         m_port = ntohs(addr.sin_port);
         m_thread = std::thread([this] { Serve(); });
@@ -131,20 +95,14 @@ private:
         while (!m_stop) {
             pollfd p { m_listen, POLLIN, 0 };
             if (::poll(&p, 1, 20) <= 0) continue;
-            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) continue;
+            const int fd = ::accept(m_listen, nullptr, nullptr);
             const timeval limit { 5, 0 };
             ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
             SSL *ssl = SSL_new(m_ctx.get());
             SSL_set_fd(ssl, fd);
-            if (SSL_accept(ssl) == 1) {
-                std::string request;
-                char buffer[4096];
-                int n = 0;
-                while (request.find("\r\n\r\n") == std::string::npos && (n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
-                    request.append(buffer, static_cast<std::size_t>(n));
-                const std::string response = m_responder(request);
-                SSL_write(ssl, response.data(), static_cast<int>(response.size()));
+            std::string request(4096, '\0');
+            if (SSL_accept(ssl) == 1 && SSL_read(ssl, request.data(), int(request.size())) > 0) {
+                SSL_write(ssl, m_reply.data(), static_cast<int>(m_reply.size()));
                 SSL_shutdown(ssl);
             }
             SSL_free(ssl);
@@ -152,9 +110,10 @@ private:
         }
     }
 
-    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> m_ctx;
-    Responder m_responder;
-    int m_listen = -1;
+    Key m_key { EVP_EC_gen("P-256"), EVP_PKEY_free };
+    std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> m_ctx { SSL_CTX_new(TLS_server_method()), SSL_CTX_free };
+    std::string m_reply;
+    int m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int m_port = 0;
     std::atomic<bool> m_stop { false };
     std::thread m_thread;
