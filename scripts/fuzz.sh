@@ -14,7 +14,8 @@ for src in "$root"/src/{text,encoding,extract,tables,settings}/*.cpp; do
     case "$(basename "$src")" in frm_* | trd_* | *_qt.cpp) continue ;; esac
     core_sources+=("$src")
 done
-common=(-std=c++20 -g -O1 -fno-sanitize-recover=undefined -I"$root/src")
+common=(-std=c++20 -g -O1 -fno-sanitize-recover=undefined -I"$root/src" $(pkg-config --cflags uchardet)
+    -DLANZO_VERSION="\"$(sed -n 's/^project(lanzo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")\"")
 flags=("${common[@]}" -fsanitize=fuzzer,address,undefined)
 objflags=("${common[@]}" -fsanitize=fuzzer-no-link,address,undefined)
 
@@ -34,7 +35,7 @@ status=0
 for target_src in "$root"/fuzz/fuzz_*.cpp; do
     name="$(basename "${target_src%.cpp}")"
     bin="$out/$name"
-    clang++ "${flags[@]}" "$target_src" "${objects[@]}" -lcurl -pthread -o "$bin"
+    clang++ "${flags[@]}" "$target_src" "${objects[@]}" -lcurl $(pkg-config --libs uchardet) -pthread -o "$bin"
     corpus="$out/corpus/$name"
     mkdir -p "$corpus"
     dirs=("$corpus")

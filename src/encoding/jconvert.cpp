@@ -526,7 +526,7 @@ bool IsWellFormedUtf8(std::string_view in)
         for (; end - p >= 16; p += 16)
             if (!utf8Block16(p, p > begin ? p[-1] : 0, need)) return wellFormedByWalk(begin, end);
         Byte last[16] = {};
-        std::memcpy(last, p, std::size_t(end - p));
+        if (end != p) std::memcpy(last, p, std::size_t(end - p)); // p is null for an empty view
         if (!utf8Block16(last, p > begin ? p[-1] : 0, need) || need != 0) return wellFormedByWalk(begin, end);
         return true;
     }

@@ -5,6 +5,7 @@
 // memchr and memmem must not be handed a null pointer, even with a length of zero.
 #include "encoding/editor_codec.h"
 #include "encoding/jconvert.h"
+#include "encoding/page_convert.h"
 #include "encoding/url_codec.h"
 #include "extract/extraction.h"
 #include "extract/html_links.h"
@@ -147,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(CoreFunctions, EmptyViewWithoutStorage,
                 return jconvert::EucToSjis(v) + jconvert::SjisToEuc(v) + jconvert::Utf8ToSjis(v)
                     + jconvert::SjisToUtf8(v) + Utf16Bytes(jconvert::Cp932ToUtf16(v))
                     + jconvert::Utf16ToCp932(std::u16string_view()) + jconvert::SjisToUtf8Name(v)
-                    + jconvert::Utf8ToSjisName(v);
+                    + jconvert::Utf8ToSjisName(v) + std::to_string(jconvert::IsWellFormedUtf8(v))
+                    + page_convert::ToShiftJis(v, v).text + page_convert::Iso2022JpToEucJp(v);
             } },
         EmptyViewCase { "UrlCodec",
             [](std::string_view v) {
