@@ -10,12 +10,9 @@ namespace
 
 using page_charset::Source;
 
-// Japanese prose with a NEC row 13 character (①, ⑩) and the wave dash, in code page 932.
-const std::string kSjis = "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x83\x79\x81\x5b\x83\x57\x82\xc5\x82\xb7\x81\x42\x83\x8a"
-                          "\x83\x93\x83\x4e\x8f\x57\x82\xc6\x83\x5f\x83\x45\x83\x93\x83\x8d\x81\x5b\x83\x68\x82\xcc"
-                          "\x90\xe0\x96\xbe\x82\xf0\x8f\x91\x82\xab\x82\xdc\x82\xb5\x82\xbd\x81\x42\x89\xe6\x91\x9c"
-                          "\x82\xcd\x87\x40\x82\xa9\x82\xe7\x87\x49\x82\xdc\x82\xc5\x81\x41\x8b\x4c\x8d\x86\x82\xcd"
-                          "\x81\x60\x82\xc6\x81\x5c\x82\xc5\x82\xb7\x81\x42";
+// Japanese prose with NEC row 13 characters (①, ⑩), a wave dash and a horizontal bar.
+const std::string kSjis = jconvert::Utf8ToSjis("日本語のページです。リンク集とダウンロードの説明を書きました。"
+                                               "画像は①から⑩まで、記号は～と―です。");
 
 // The same text in ISO-2022-JP, made from the EUC-JP form by hand.
 std::string Iso2022Jp(const std::string &euc)
