@@ -4,6 +4,7 @@
 #include "app/frm_main_menus.h"
 #include "app/frm_urllist.h"
 #include "app/gui_startup_qt.h"
+#include "app/screens_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/file_io.h"
 #include "settings/ini_file.h"
@@ -51,11 +52,6 @@ protected:
         if (onResized) onResized();
     }
 };
-
-int clampToInt(long value)
-{
-    return static_cast<int>(std::clamp<long>(value, INT_MIN / 2, INT_MAX / 2));
-}
 
 // The document's text as the codec expects it: blocks joined by U+2029, which encodes as a
 // line break. toPlainText() would also turn U+00A0 into a space.
@@ -197,10 +193,8 @@ void TfrmMain::FormCreate()
 
     settings::IniFile ini;
     if (const file_io::ReadResult r = file_io::ReadWholeFile(m_paths.windowFile); r.ok) ini.parse(r.data);
-    resize(clampToInt(ini.ReadInteger("WINDOW", "WIDTH", 500)), height());
-    resize(width(), clampToInt(ini.ReadInteger("WINDOW", "HEIGHT", 500)));
-    move(x(), clampToInt(ini.ReadInteger("WINDOW", "TOP", 0)));
-    move(clampToInt(ini.ReadInteger("WINDOW", "LEFT", 0)), y());
+    RestoreWindowPlace(this, ini.ReadInteger("WINDOW", "LEFT", 0), ini.ReadInteger("WINDOW", "TOP", 0),
+        ini.ReadInteger("WINDOW", "WIDTH", 500), ini.ReadInteger("WINDOW", "HEIGHT", 500));
 
     // An unreadable buffer file is reported and ends the set-up: the list and the tables are
     // then left alone, and the window starts with what it has.

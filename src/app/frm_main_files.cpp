@@ -241,6 +241,7 @@ bool TfrmMain::FormClose()
     ini.WriteInteger("WINDOW", "TOP", y());
     ini.WriteInteger("WINDOW", "LEFT", x());
     if (m_ctrl) {
+        m_ctrl->settlePlace();
         ini.WriteInteger("WINDOW2", "TOP", m_ctrl->y());
         ini.WriteInteger("WINDOW2", "LEFT", m_ctrl->x());
         m_ctrl->writeInternetOptions(ini);

@@ -1,6 +1,7 @@
 #include "settings/frm_Ctrl.h"
 
 #include "app/frm_main.h"
+#include "app/screens_qt.h"
 #include "app/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "encoding/page_convert.h"
@@ -21,8 +22,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <climits>
 #include <limits>
 
 namespace
@@ -255,9 +259,13 @@ void TfrmCtrl::FormCreate()
     const settings::AppPaths &paths = m_main->paths();
     const settings::IniFile ini(file_io::ReadWholeFile(paths.windowFile).data);
     const bool onTop = ini.ReadBool("WINDOW", "ONTOP", false);
-    const long top = ini.ReadInteger("WINDOW2", "TOP", 0);
-    const long left = ini.ReadInteger("WINDOW2", "LEFT", 0);
-    move(static_cast<int>(left), static_cast<int>(top));
+    constexpr long kUnset = LONG_MIN;
+    const long top = ini.ReadInteger("WINDOW2", "TOP", kUnset);
+    const long left = ini.ReadInteger("WINDOW2", "LEFT", kUnset);
+    m_placeBesideMain = top == kUnset && left == kUnset;
+    if (!m_placeBesideMain)
+        RestoreWindowPlace(this, left == kUnset ? 0 : left, top == kUnset ? 0 : top, width(), height());
+    m_unplacedAt = pos();
     ckWeb->setChecked(ini.ReadBool(kInternetSection, "WEB", false));
     ckToSjis->setChecked(ini.ReadBool(kInternetSection, "TOSJIS", false));
 
@@ -458,6 +466,23 @@ void TfrmCtrl::btnExeClick()
 #endif
     const QString path = m_main->prompts()->getOpenFileName(this, filter, filterIndex, edtExe->text());
     if (!path.isEmpty()) edtExe->setText(path);
+}
+
+void TfrmCtrl::settlePlace()
+{
+    if (!m_placeBesideMain) return;
+    m_placeBesideMain = false;
+    if (pos() != m_unplacedAt) return;
+    const QSize outer = OuterSize(this, m_main);
+    const window_geometry::Rect place = window_geometry::PlaceBeside(ToGeometryRect(m_main->frameGeometry()),
+        outer.width(), outer.height(), ToGeometryRect(m_main->screen()->availableGeometry()));
+    MoveFrameTo(this, ToQRect(place).topLeft(), m_main);
+}
+
+void TfrmCtrl::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) settlePlace();
 }
 
 void TfrmCtrl::closeEvent(QCloseEvent *event)

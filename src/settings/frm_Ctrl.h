@@ -28,6 +28,9 @@ public:
     // Start-up: position from lanzo.ini (WINDOW2 TOP/LEFT), the stay-on-top restore
     // (WINDOW ONTOP runs the main window's command), set.ini applied.
     void FormCreate();
+    // With no stored position the panel goes beside the main window when first shown (or, never
+    // shown, when its position is saved at exit), unless something has moved it before.
+    void settlePlace();
 
     // The base URL of URL correction and the URL box the double-click may fill (bytes).
     std::string urlText() const;
@@ -57,6 +60,7 @@ public slots:
 
 protected:
     void closeEvent(class QCloseEvent *event) override;
+    void showEvent(class QShowEvent *event) override;
 
 public:
     // Controls under the design's names.
@@ -80,4 +84,6 @@ private:
     QString m_exeShown;
     http::HttpClient m_http;
     DownloadGuard *m_download = nullptr;
+    bool m_placeBesideMain = false;
+    QPoint m_unplacedAt;
 };

@@ -1,6 +1,7 @@
 #include "settings/frm_Set.h"
 
 #include "app/frm_main.h"
+#include "app/screens_qt.h"
 #include "app/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/download_guard_qt.h"
@@ -371,6 +372,6 @@ void TfrmSet::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (event->spontaneous() || !m_main) return;
-    const QRect area = m_main->frameGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    const QSize outer = OuterSize(this, m_main);
+    MoveFrameTo(this, m_main->frameGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2), m_main);
 }

@@ -126,6 +126,11 @@ void TestMainStartup::restoresGeometry_data()
         << QByteArray("[WINDOW]\r\nWIDTH=300\r\nHEIGHT=50\r\n") << QRect(0, 0, 500, 100);
     QTest::newRow("not a number") << QByteArray("[window]\r\nwidth=abc\r\nHeight=0x258\r\n") << QRect(0, 0, 500, 600);
     QTest::newRow("no file") << QByteArray() << QRect(0, 0, 500, 500);
+    // The offscreen screen is 800 by 800.
+    QTest::newRow("on a screen since unplugged")
+        << QByteArray("[WINDOW]\r\nWIDTH=640\r\nHEIGHT=480\r\nTOP=3000\r\nLEFT=5000\r\n") << QRect(160, 320, 640, 480);
+    QTest::newRow("larger than the screen")
+        << QByteArray("[WINDOW]\r\nWIDTH=2147483647\r\nHEIGHT=99999\r\nTOP=30\r\nLEFT=20\r\n") << QRect(0, 0, 800, 800);
 }
 
 void TestMainStartup::restoresGeometry()
