@@ -1,5 +1,7 @@
 #include "app/user_prompts_qt.h"
 
+#include "app/stacking_qt.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -28,18 +30,29 @@ QString showFileDialog(
             dialog.selectFile(info.fileName());
         }
     }
+    KeepAboveProgramWindows(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     const int chosen = NameFilterIndex(filters, dialog.selectedNameFilter());
     if (chosen >= 0) filterIndex = chosen;
     return dialog.selectedFiles().constFirst();
 }
 
+QMessageBox::StandardButton showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &caption,
+    const QString &text, QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(icon, caption, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    KeepAboveProgramWindows(&box);
+    if (box.exec() == -1) return QMessageBox::Cancel;
+    return box.standardButton(box.clickedButton());
+}
+
 } // namespace
 
 UserPrompts::Answer QtUserPrompts::askYesNoCancel(QWidget *parent, const QString &text, const QString &caption)
 {
-    const auto button = QMessageBox::question(
-        parent, caption, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    const auto button = showMessageBox(parent, QMessageBox::Question, caption, text,
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (button == QMessageBox::Yes) return Answer::Yes;
     if (button == QMessageBox::No) return Answer::No;
     return Answer::Cancel;
@@ -47,13 +60,13 @@ UserPrompts::Answer QtUserPrompts::askYesNoCancel(QWidget *parent, const QString
 
 void QtUserPrompts::showError(QWidget *parent, const QString &text)
 {
-    QMessageBox::critical(parent, QStringLiteral("Lanzo"), text);
+    showMessageBox(parent, QMessageBox::Critical, QStringLiteral("Lanzo"), text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtUserPrompts::askCloseAnyway(QWidget *parent, const QString &text)
 {
-    return QMessageBox::warning(
-               parent, QStringLiteral("Lanzo"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    return showMessageBox(parent, QMessageBox::Warning, QStringLiteral("Lanzo"), text,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
 

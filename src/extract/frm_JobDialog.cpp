@@ -1,5 +1,8 @@
 #include "extract/frm_JobDialog.h"
 
+#include "app/screens_qt.h"
+#include "app/stacking_qt.h"
+
 #include <QCloseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -68,9 +71,13 @@ bool JobDialog::runJob(std::function<void(job::JobProgress &)> job)
         return false;
     }
 
+    KeepAboveProgramWindows(this);
     centreOnParent();
+    QWidget *const watched = owner();
+    if (watched) watched->installEventFilter(this);
     m_timer->start();
     exec();
+    if (watched) watched->removeEventFilter(this);
 
     // exec() also returns when the whole application leaves its event loops; the job must
     // not outlive this call, so stop it and wait.
@@ -131,10 +138,43 @@ void JobDialog::closeEvent(QCloseEvent *event)
         QDialog::closeEvent(event);
 }
 
+void JobDialog::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) showAgainIfMinimised();
+}
+
+bool JobDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::WindowStateChange) showAgainIfMinimised();
+    return QDialog::eventFilter(watched, event);
+}
+
+// Window managers that ignore the missing minimise button still minimise the dialog (or the main
+// window, which takes the dialog with it); with nothing left on screen the program would look
+// gone until the job ends. So while a job runs both come back at once.
+void JobDialog::showAgainIfMinimised()
+{
+    if (!m_running) return;
+    QTimer::singleShot(0, this, [this] {
+        if (!m_running) return;
+        for (QWidget *window : { owner(), static_cast<QWidget *>(this) }) {
+            if (window && window->isMinimized()) window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        }
+        raise();
+        activateWindow();
+    });
+}
+
+QWidget *JobDialog::owner() const
+{
+    return parentWidget() ? parentWidget()->window() : nullptr;
+}
+
 void JobDialog::centreOnParent()
 {
-    QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
-    if (!owner) return;
-    const QRect area = owner->frameGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
+    QWidget *const main = owner();
+    if (!main) return;
+    const QSize outer = OuterSize(this, main);
+    MoveFrameTo(this, main->frameGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2), main);
 }

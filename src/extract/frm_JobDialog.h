@@ -45,6 +45,8 @@ protected:
 
     void reject() override; // Esc does not close a running job's dialog
     void closeEvent(class QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 protected slots:
     void stopClicked();
@@ -53,6 +55,8 @@ protected slots:
 private:
     void finishRun(); // the termination callback, on the user-interface thread
     void centreOnParent();
+    QWidget *owner() const;
+    void showAgainIfMinimised();
 
     QProgressBar *m_bar;
     QPushButton *m_stop;
