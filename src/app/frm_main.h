@@ -54,8 +54,8 @@ public:
     void selectSourceBytes(std::size_t offset, std::size_t length);
     std::size_t sourceSelectionEndBytes() const;
     QString currentFileName() const { return m_fileName; }
-    // A file named on the command line (the desktop's "open with"): opened like a dropped file
-    // once the event loop runs.
+    // A file named on the command line (the desktop's "open with") or handed over by a later
+    // start: opened like a dropped file once the event loop runs and no modal window is open.
     void openStartupFile(const QString &path);
 
     // ---- URL list (byte strings) ----

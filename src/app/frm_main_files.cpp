@@ -11,6 +11,7 @@
 #include "settings/ini_file.h"
 #include "text/func_lanzo.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 namespace
@@ -201,7 +203,16 @@ bool TfrmMain::acceptFileDrag(QDropEvent *event, bool drop)
 void TfrmMain::openStartupFile(const QString &path)
 {
     QMetaObject::invokeMethod(
-        this, [this, path] { openDroppedFile(path); }, Qt::QueuedConnection);
+        this,
+        [this, path] {
+            // A file handed over by a later start waits while a modal window is open (a job's
+            // progress dialog, a question): the buffers must not change under it.
+            if (QApplication::activeModalWidget())
+                QTimer::singleShot(200, this, [this, path] { openStartupFile(path); });
+            else
+                openDroppedFile(path);
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrmMain::openDroppedFile(const QString &path)

@@ -1,6 +1,7 @@
 #include "app/gui_startup_qt.h"
 
 #include "app/frm_main.h"
+#include "app/single_window_qt.h"
 #include "app/user_prompts_qt.h"
 #include "extract/frm_ExtHtml.h"
 #include "extract/frm_Extraction.h"
@@ -10,8 +11,10 @@
 #include "tables/frm_Cnv.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QMessageBox>
 #include <QTranslator>
 
 GuiWindows::GuiWindows() = default;
@@ -62,9 +65,57 @@ GuiWindows CreateWindows(const settings::AppPaths &paths, UserPrompts *prompts)
     return w;
 }
 
+namespace
+{
+
+// Wayland lets no program place its windows or keep one on top of the others, which the panels
+// and the restored positions need: where an X display is offered too, the window runs on it.
+// QT_QPA_PLATFORM set by the user still decides. The choice is not passed on to the programs the
+// window starts (the browser).
+bool PreferX11()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+    return true;
+}
+
+// A later start on this home: the window comes to the front (its modal dialog above it) and
+// opens the last file, as for a start with files.
+void TakeOver(TfrmMain *main, const QStringList &files)
+{
+    if (main->isMinimized()) main->setWindowState(main->windowState() & ~Qt::WindowMinimized);
+    main->show();
+    main->raise();
+    main->activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+    if (!files.isEmpty()) main->openStartupFile(files.back());
+}
+
+} // namespace
+
 int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::vector<std::string> &files)
 {
+    const bool preferX11 = PreferX11();
     QApplication app(argc, argv);
+    if (preferX11) qunsetenv("QT_QPA_PLATFORM");
+
+    SingleWindow single(paths.home, paths.configDir);
+    switch (single.claim(files)) {
+    case SingleWindow::Outcome::HandedOver:
+        return 0;
+    case SingleWindow::Outcome::NoAnswer:
+        QMessageBox::critical(nullptr, QStringLiteral("Lanzo"),
+            QStringLiteral("このフォルダーを使う Lanzo のウィンドウが応答しません。\n")
+                + QFile::decodeName(QByteArray::fromStdString(paths.home)));
+        return 1;
+    case SingleWindow::Outcome::First:
+        break;
+    }
     InitLanzoResources();
     QGuiApplication::setDesktopFileName(QStringLiteral("jp.lanzo.Lanzo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lanzo.svg")));
@@ -79,6 +130,8 @@ int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::ve
     // Closing the main window ends the program, even while a panel is still open.
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(windows.main.get(), &TfrmMain::exitDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&single, &SingleWindow::handedOver, windows.main.get(),
+        [main = windows.main.get()](const QStringList &handed) { TakeOver(main, handed); });
     windows.main->show();
     if (!files.empty()) windows.main->openStartupFile(QString::fromStdString(files.back()));
     return QApplication::exec();
