@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(build-essential cmake pkg-config ninja-build qt6-base-dev qt6-translations-l10n libcurl4-openssl-dev
     libuchardet-dev libssl-dev libgtest-dev libgmock-dev fonts-ipafont-gothic xvfb xauth clang clang-format libclang-rt-14-dev python3
-    libqt6svg6 librsvg2-bin dpkg-dev desktop-file-utils appstream imagemagick chromium time)
+    libqt6svg6 librsvg2-bin dpkg-dev desktop-file-utils appstream imagemagick chromium time openbox
+    python3-xlib)
 if [ "${LANZO_WITH_BENCH:-0}" = 1 ]; then packages+=(libbenchmark-dev ripgrep nkf); fi
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, then the core
-# and command-line tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then every
-# fuzz target for a bounded time.
+# Installs what is missing, builds, and runs every test: the normal build (the window tests
+# offscreen, and the window-manager layer under Xvfb with openbox), then the core and command-line
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz target for a
+# bounded time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -9,6 +10,8 @@ cd "$root"
 
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+# deps.sh has installed Xvfb and openbox: the window-manager layer must run, not skip.
+export LANZO_REQUIRE_WM=1
 jobs="$(nproc)"
 
 "$root/scripts/build.sh" -DLANZO_PACKAGING_TESTS=ON
