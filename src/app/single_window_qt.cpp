@@ -21,15 +21,16 @@ constexpr quint32 kMagic = 0x4c5a5731; // "LZW1"
 constexpr char kAck = '\1';
 
 // The socket is named after the home as the file system resolves it, so every spelling of one
-// folder meets the same window; it lives in the user's runtime folder where there is one.
+// folder meets the same window. It lives in the user's runtime folder, found by the user's id
+// rather than the environment, which a start from a terminal or a launcher may set differently.
 QString socketPathFor(const std::string &home)
 {
     QString canonical = QFileInfo(QFile::decodeName(QByteArray::fromStdString(home))).canonicalFilePath();
     if (canonical.isEmpty()) canonical = QFile::decodeName(QByteArray::fromStdString(home));
     const QByteArray hash
         = QCryptographicHash::hash(QFile::encodeName(canonical), QCryptographicHash::Sha256).toHex().left(24);
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir()) dir = QDir::tempPath();
+    const QFileInfo runtime(QStringLiteral("/run/user/%1").arg(::getuid()));
+    const QString dir = runtime.isDir() && runtime.ownerId() == ::getuid() ? runtime.filePath() : QDir::tempPath();
     return dir + QStringLiteral("/lanzo-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
@@ -56,20 +57,24 @@ SingleWindow::Outcome SingleWindow::claim(const std::vector<std::string> &files)
     {
         QDataStream out(&request, QIODevice::WriteOnly);
         QByteArrayList absolute;
-        for (const std::string &file : files)
-            absolute << QByteArray::fromStdString(std::filesystem::absolute(file).string());
+        for (const std::string &file : files) {
+            std::error_code error;
+            const std::filesystem::path path = std::filesystem::absolute(file, error);
+            absolute << QByteArray::fromStdString(error ? file : path.string());
+        }
         out << kMagic << absolute;
     }
-    // The holder may still be starting, or may have just ended: try again for a while.
-    const QDeadlineTimer deadline(10000);
+    // The holder may still be starting, or may have just ended: try again for a while. Once it
+    // has the request it is given the rest of the time to answer (it may be busy for a moment).
+    const QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(m_socketPath);
         if (socket.waitForConnected(500)) {
             socket.write(request);
-            socket.flush();
             while (socket.bytesAvailable() == 0 && socket.waitForReadyRead(int(deadline.remainingTime()))) { }
             if (socket.read(1) == QByteArray(1, kAck)) return Outcome::HandedOver;
+            if (socket.state() == QLocalSocket::ConnectedState) return Outcome::NoAnswer;
         }
         if (m_lock.tryLock(0)) return listen(), Outcome::First;
         QThread::msleep(100);

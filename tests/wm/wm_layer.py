@@ -84,7 +84,8 @@ class Desk:
 
     def env(self, **extra):
         env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
-        return dict(env, DISPLAY=self.name, XDG_RUNTIME_DIR=self.runtime, **extra)
+        # TMPDIR: where the hand-over sockets of the windows this test kills are left.
+        return dict(env, DISPLAY=self.name, XDG_RUNTIME_DIR=self.runtime, TMPDIR=self.runtime, **extra)
 
     def start(self, home, *files, **extra):
         process = subprocess.Popen([LANZO, "--home", home, *files], env=self.env(**extra), cwd=self.work,
