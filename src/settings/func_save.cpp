@@ -1,5 +1,7 @@
 #include "settings/func_save.h"
 
+#include "text/func_lanzo.h"
+
 namespace func_save
 {
 namespace
@@ -49,19 +51,78 @@ std::string FlagLine(std::string_view name, bool flag)
     return line;
 }
 
-StringList Fields(std::string_view line)
+// A record's fields are read as views of its line: a line is looked at in place, and only the
+// values a control keeps are copied.
+class FieldReader
 {
-    StringList fields;
-    func_token::SplitTabFields(fields, line);
-    return fields;
+public:
+    explicit FieldReader(std::string_view line)
+        : m_line(line)
+    {
+    }
+    bool next(std::string_view &field) { return func_token::NextTabField(m_line, m_pos, field); }
+
+private:
+    std::string_view m_line;
+    std::size_t m_pos = 0;
+};
+
+std::size_t FieldCount(std::string_view line)
+{
+    FieldReader reader(line);
+    std::string_view field;
+    std::size_t count = 0;
+    while (reader.next(field))
+        ++count;
+    return count;
+}
+
+// Field 1 of a line, which has one.
+std::string_view SecondField(std::string_view line)
+{
+    FieldReader reader(line);
+    std::string_view field;
+    reader.next(field);
+    reader.next(field);
+    return field;
+}
+
+// The fields from the first'th on (0-based), at most the last maxItems of them.
+void AssignItems(StringList &items, std::string_view line, std::size_t first, std::size_t count, std::size_t maxItems)
+{
+    const std::size_t total = count > first ? count - first : 0;
+    const std::size_t skip = first + (total > maxItems ? total - maxItems : 0);
+    items.clear();
+    items.reserve(count > skip ? count - skip : 0);
+    FieldReader reader(line);
+    std::string_view field;
+    for (std::size_t i = 0; reader.next(field); ++i) {
+        if (i >= skip) items.emplace_back(field);
+    }
 }
 
 bool LoadFlag(bool &flag, std::string_view line)
 {
-    const StringList fields = Fields(line);
-    if (fields.size() != 2) return false;
-    flag = fields[1] == "1";
+    if (FieldCount(line) != 2) return false;
+    flag = SecondField(line) == "1";
     return true;
+}
+
+// Calls apply with every line of a control-state file, as RecordLines cuts them.
+template <class Apply> void ForEachRecordLine(std::string_view fileBytes, Apply apply)
+{
+    // LF ends a line and a CR right before it belongs to the break. A lone CR is part of the
+    // line, so a value holding one comes back exactly as it was written.
+    std::size_t pos = 0;
+    while (pos < fileBytes.size()) {
+        std::size_t lf = fileBytes.find('\n', pos);
+        const bool last = lf == std::string_view::npos;
+        if (last) lf = fileBytes.size();
+        std::size_t end = lf;
+        if (!last && end > pos && fileBytes[end - 1] == '\r') --end;
+        apply(fileBytes.substr(pos, end - pos));
+        pos = lf + 1;
+    }
 }
 
 void AppendRecord(std::string &file, std::string line)
@@ -121,9 +182,8 @@ std::string SaveCheckListState(std::string_view name, const CheckListState &stat
 
 bool LoadEditState(std::string &text, std::string_view line)
 {
-    StringList fields = Fields(line);
-    if (fields.size() != 2) return false;
-    text = std::move(fields[1]);
+    if (FieldCount(line) != 2) return false;
+    text = SecondField(line);
     return true;
 }
 
@@ -137,32 +197,28 @@ bool LoadCheckState(bool &checked, std::string_view line)
     return LoadFlag(checked, line);
 }
 
-bool LoadComboState(ComboState &state, std::string_view line)
+bool LoadComboState(ComboState &state, std::string_view line, std::size_t maxItems)
 {
-    StringList fields = Fields(line);
-    if (fields.size() <= 1) return false;
-    state.text = std::move(fields[1]);
-    state.items.assign(std::make_move_iterator(fields.begin() + 2), std::make_move_iterator(fields.end()));
+    const std::size_t count = FieldCount(line);
+    if (count <= 1) return false;
+    state.text = SecondField(line);
+    AssignItems(state.items, line, 2, count, maxItems);
     return true;
 }
 
 bool LoadListState(StringList &items, std::string_view line)
 {
-    StringList fields = Fields(line);
-    if (fields.empty()) {
-        items.clear();
-        return true;
-    }
-    items.assign(std::make_move_iterator(fields.begin() + 1), std::make_move_iterator(fields.end()));
+    const std::size_t count = FieldCount(line);
+    AssignItems(items, line, 1, count, count);
     return true;
 }
 
 bool LoadCheckListState(CheckListState &state, std::string_view line)
 {
-    StringList fields = Fields(line);
-    if (fields.size() <= 2) return false;
-    const std::string flags = std::move(fields[1]);
-    state.items.assign(std::make_move_iterator(fields.begin() + 2), std::make_move_iterator(fields.end()));
+    const std::size_t count = FieldCount(line);
+    if (count <= 2) return false;
+    const std::string_view flags = SecondField(line);
+    AssignItems(state.items, line, 2, count, count);
     state.checked.assign(state.items.size(), false);
     for (std::size_t i = 0; i < flags.size() && i < state.items.size(); ++i)
         state.checked[i] = flags[i] == '1';
@@ -177,19 +233,8 @@ std::string_view RecordName(std::string_view line)
 
 StringList RecordLines(std::string_view fileBytes)
 {
-    // LF ends a line and a CR right before it belongs to the break. A lone CR is part of the
-    // line, so a value holding one comes back exactly as it was written.
     StringList lines;
-    std::size_t pos = 0;
-    while (pos < fileBytes.size()) {
-        std::size_t lf = fileBytes.find('\n', pos);
-        const bool last = lf == std::string_view::npos;
-        if (last) lf = fileBytes.size();
-        std::size_t end = lf;
-        if (!last && end > pos && fileBytes[end - 1] == '\r') --end;
-        lines.emplace_back(fileBytes.substr(pos, end - pos));
-        pos = lf + 1;
-    }
+    ForEachRecordLine(fileBytes, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -212,16 +257,17 @@ std::string WriteSetIni(const CtrlPanelState &state)
 
 void ApplySetIni(CtrlPanelState &state, std::string_view fileBytes)
 {
-    for (const auto &line : RecordLines(fileBytes)) {
+    // A history never holds more than the panel keeps; a longer one was not written by it.
+    ForEachRecordLine(fileBytes, [&](std::string_view line) {
         const std::string_view name = RecordName(line);
         if (name == "BEFORE")
-            LoadComboState(state.before, line);
+            LoadComboState(state.before, line, func_lanzo::kComboHistoryLimit);
         else if (name == "AFTER")
-            LoadComboState(state.after, line);
+            LoadComboState(state.after, line, func_lanzo::kComboHistoryLimit);
         else if (name == "KEYWORD")
-            LoadComboState(state.keyword, line);
+            LoadComboState(state.keyword, line, func_lanzo::kComboHistoryLimit);
         else if (name == "URL")
-            LoadComboState(state.url, line);
+            LoadComboState(state.url, line, func_lanzo::kComboHistoryLimit);
         else if (name == "RDO1L")
             LoadRadioState(state.rdo1L, line);
         else if (name == "RDO2L")
@@ -236,7 +282,7 @@ void ApplySetIni(CtrlPanelState &state, std::string_view fileBytes)
             LoadCheckState(state.toExe, line);
         else if (name == "EXE")
             LoadEditState(state.exe, line);
-    }
+    });
 }
 
 std::string WriteSet2Ini(const SetDialogState &state)
@@ -252,7 +298,7 @@ std::string WriteSet2Ini(const SetDialogState &state)
 
 void ApplySet2Ini(SetDialogState &state, std::string_view fileBytes)
 {
-    for (const auto &line : RecordLines(fileBytes)) {
+    ForEachRecordLine(fileBytes, [&](std::string_view line) {
         const std::string_view name = RecordName(line);
         if (name == "Prefix")
             LoadCheckListState(state.prefix, line);
@@ -264,7 +310,7 @@ void ApplySet2Ini(SetDialogState &state, std::string_view fileBytes)
             LoadCheckState(state.autoExpand, line);
         else if (name == "Convert")
             LoadListState(state.convert, line);
-    }
+    });
 }
 
 StringList CheckedItems(const CheckListState &state)

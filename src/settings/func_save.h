@@ -3,6 +3,7 @@
 // tab-field splitter. Pure functions over plain values; the windows bind them to controls.
 #include "text/func_token.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,7 +35,8 @@ std::string SaveCheckListState(std::string_view name, const CheckListState &stat
 bool LoadEditState(std::string &text, std::string_view line);
 bool LoadRadioState(bool &selected, std::string_view line);
 bool LoadCheckState(bool &checked, std::string_view line);
-bool LoadComboState(ComboState &state, std::string_view line);
+// A combo box keeps at most the last maxItems of its stored items.
+bool LoadComboState(ComboState &state, std::string_view line, std::size_t maxItems = SIZE_MAX);
 bool LoadListState(StringList &items, std::string_view line);
 bool LoadCheckListState(CheckListState &state, std::string_view line);
 

@@ -65,71 +65,96 @@ std::string_view OneLine(std::string_view value)
     return value.substr(0, value.find_first_of("\r\n"));
 }
 
-} // namespace
-
-void IniFile::parse(std::string_view bytes)
+// Calls visit with each line of a file as it was read (without its line end).
+template <class Visit> void forEachInputLine(std::string_view bytes, Visit visit)
 {
-    m_lines.clear();
-    // CR LF, a lone LF and a lone CR each end a line; a final break adds no empty line.
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const std::size_t end = bytes.find_first_of("\r\n", pos);
         if (end == std::string_view::npos) {
-            m_lines.emplace_back(bytes.substr(pos));
-            break;
+            visit(bytes.substr(pos));
+            return;
         }
-        m_lines.emplace_back(bytes.substr(pos, end - pos));
+        visit(bytes.substr(pos, end - pos));
         pos = end + 1;
         if (bytes[end] == '\r' && pos < bytes.size() && bytes[pos] == '\n') ++pos;
     }
 }
 
+} // namespace
+
+void IniFile::parse(std::string_view bytes)
+{
+    // CR LF, a lone LF and a lone CR each end a line; a final break adds no empty line. The
+    // size is worked out first so the text is allocated once.
+    std::size_t size = 0;
+    forEachInputLine(bytes, [&](std::string_view line) { size += line.size() + 2; });
+    m_text.clear();
+    m_text.reserve(size);
+    forEachInputLine(bytes, [&](std::string_view line) {
+        m_text += line;
+        m_text += "\r\n";
+    });
+}
+
 std::string IniFile::serialize() const
 {
-    std::size_t total = 0;
-    for (const auto &line : m_lines)
-        total += line.size() + 2;
-    std::string out;
-    out.reserve(total);
-    for (const auto &line : m_lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
+    return m_text;
 }
 
 namespace
 {
 
-// Index of the line holding section/key (first match in file order), or npos.
-std::size_t FindKey(const std::vector<std::string> &lines, std::string_view section, std::string_view key)
+struct LineSpan {
+    std::size_t begin = std::string::npos; // npos: not found
+    std::size_t end = 0; // before the CR LF
+};
+
+// Calls visit(begin, end, line) for each line of a normalised text until it returns false.
+template <class Visit> void forEachLine(const std::string &text, Visit visit)
 {
-    bool inSection = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const LineInfo info = Classify(lines[i], i == 0);
-        if (info.kind == LineInfo::Section)
-            inSection = EqualsIgnoreCase(info.name, section);
-        else if (inSection && info.kind == LineInfo::Key && EqualsIgnoreCase(info.name, key))
-            return i;
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find('\r', begin);
+        if (end == std::string::npos) end = text.size();
+        if (!visit(begin, end, std::string_view(text).substr(begin, end - begin))) return;
+        begin = end + 2;
     }
-    return std::string::npos;
+}
+
+// The line holding section/key (first match in file order).
+LineSpan FindKey(const std::string &text, std::string_view section, std::string_view key)
+{
+    LineSpan found;
+    bool inSection = false;
+    forEachLine(text, [&](std::size_t begin, std::size_t end, std::string_view line) {
+        const LineInfo info = Classify(line, begin == 0);
+        if (info.kind == LineInfo::Section) {
+            inSection = EqualsIgnoreCase(info.name, section);
+        } else if (inSection && info.kind == LineInfo::Key && EqualsIgnoreCase(info.name, key)) {
+            found = { begin, end };
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 } // namespace
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const
 {
-    const std::size_t i = FindKey(m_lines, section, key);
-    if (i == std::string::npos) return std::string(defaultValue);
-    return std::string(Classify(m_lines[i], i == 0).value);
+    const LineSpan at = FindKey(m_text, section, key);
+    if (at.begin == std::string::npos) return std::string(defaultValue);
+    return std::string(Classify(std::string_view(m_text).substr(at.begin, at.end - at.begin), at.begin == 0).value);
 }
 
 long IniFile::ReadInteger(std::string_view section, std::string_view key, long defaultValue) const
 {
-    const std::size_t i = FindKey(m_lines, section, key);
+    const LineSpan at = FindKey(m_text, section, key);
     long value = 0;
-    if (i == std::string::npos || !ParseIniInteger(Classify(m_lines[i], i == 0).value, value)) return defaultValue;
-    return value;
+    if (at.begin == std::string::npos) return defaultValue;
+    const std::string_view line = std::string_view(m_text).substr(at.begin, at.end - at.begin);
+    return ParseIniInteger(Classify(line, at.begin == 0).value, value) ? value : defaultValue;
 }
 
 bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defaultValue) const
@@ -143,32 +168,38 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     line += '=';
     line += OneLine(value);
 
-    const std::size_t found = FindKey(m_lines, section, key);
-    if (found != std::string::npos) {
-        m_lines[found] = std::move(line);
+    const LineSpan found = FindKey(m_text, section, key);
+    if (found.begin != std::string::npos) {
+        m_text.replace(found.begin, found.end - found.begin, line);
         return;
     }
     // A new key goes after the last non-blank line of the first section of that name.
     std::size_t insertAt = std::string::npos;
     bool inSection = false;
-    for (std::size_t i = 0; i < m_lines.size(); ++i) {
-        const LineInfo info = Classify(m_lines[i], i == 0);
+    std::string_view lastLine;
+    forEachLine(m_text, [&](std::size_t begin, std::size_t end, std::string_view text) {
+        lastLine = text;
+        const LineInfo info = Classify(text, begin == 0);
         if (info.kind == LineInfo::Section) {
-            if (insertAt != std::string::npos) break;
+            if (insertAt != std::string::npos) return false;
             inSection = EqualsIgnoreCase(info.name, section);
-            if (inSection) insertAt = i + 1;
-        } else if (inSection && !TrimSpaces(m_lines[i]).empty()) {
-            insertAt = i + 1;
+            if (inSection) insertAt = end + 2;
+        } else if (inSection && !TrimSpaces(text).empty()) {
+            insertAt = end + 2;
         }
-    }
+        return true;
+    });
+    line += "\r\n";
     if (insertAt != std::string::npos) {
-        m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
+        m_text.insert(insertAt, line);
         return;
     }
     // A new section goes at the end, after one blank line.
-    if (!m_lines.empty() && !TrimSpaces(m_lines.back()).empty()) m_lines.emplace_back();
-    m_lines.push_back("[" + std::string(section) + "]");
-    m_lines.push_back(std::move(line));
+    if (!m_text.empty() && !TrimSpaces(lastLine).empty()) m_text += "\r\n";
+    m_text += '[';
+    m_text += section;
+    m_text += "]\r\n";
+    m_text += line;
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, long value)

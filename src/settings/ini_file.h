@@ -4,7 +4,6 @@
 // every other line; integers read as decimal, or hexadecimal after 0x or $.
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace settings
 {
@@ -26,7 +25,9 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
 
 private:
-    std::vector<std::string> m_lines; // without line ends
+    // The file with every line ended by CR LF; looked at line by line in place, so a file costs
+    // its own size and nothing per line.
+    std::string m_text;
 };
 
 // Parses an integer as the ini reader does ("12", "-3", "0x1F", "$1F"); false when it does not parse.

@@ -249,7 +249,6 @@ void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after
     const auto eof = bytes.find('\x1a');
     if (eof != std::string_view::npos) bytes = bytes.substr(0, eof);
 
-    StringList fields;
     std::string line;
     std::size_t pos = 0;
     while (pos < bytes.size()) {
@@ -268,10 +267,14 @@ void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after
         }
         // A NUL byte would end the text the pair is applied to: such a line is no pair.
         if (text.find('\0') != std::string_view::npos) continue;
-        func_token::SplitTabFields(fields, text);
-        if (fields.size() == 2) {
-            before.push_back(std::move(fields[0]));
-            after.push_back(std::move(fields[1]));
+        // Fields are looked at in place; only a pair is copied.
+        std::string_view fields[3];
+        std::size_t count = 0, fieldPos = 0;
+        while (count < 3 && func_token::NextTabField(text, fieldPos, fields[count]))
+            ++count;
+        if (count == 2) {
+            before.emplace_back(fields[0]);
+            after.emplace_back(fields[1]);
         }
     }
 }

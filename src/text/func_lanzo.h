@@ -97,8 +97,10 @@ std::string CopyItemsText(const StringList &items, const std::vector<bool> &sele
 
 // ---- Control panel helpers ------------------------------------------------------------
 
+// The items a combo box's history keeps.
+constexpr std::size_t kComboHistoryLimit = 5;
 // Records text in a combo box's history (oldest first); at most one item is removed.
-void AddComboHistory(StringList &history, std::string_view text, std::size_t limit = 5);
+void AddComboHistory(StringList &history, std::string_view text, std::size_t limit = kComboHistoryLimit);
 // Byte offset of the next occurrence of key at or after selectionEnd, wrapping around to
 // the start; std::nullopt when key is empty or not found.
 std::optional<std::size_t> FindInSource(std::string_view text, std::string_view key, std::size_t selectionEnd);

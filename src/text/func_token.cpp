@@ -224,29 +224,33 @@ bool IsDelimiterChar(std::string_view delimiters, std::string_view text, long n)
     return false;
 }
 
+bool NextTabField(std::string_view line, std::size_t &pos, std::string_view &field)
+{
+    const std::size_t n = line.size();
+    if (pos >= n) return false;
+    const std::size_t start = pos;
+    std::size_t lastChar = start;
+    std::size_t i = start;
+    while (i < n && line[i] != '\t') {
+        lastChar = i;
+        i += charLen(line, i);
+    }
+    // One pair of enclosing double quotes goes; a lone quote becomes the empty field.
+    if (i > start && line[start] == '"' && line[lastChar] == '"' && i - lastChar == 1)
+        field = lastChar == start ? std::string_view() : line.substr(start + 1, lastChar - start - 1);
+    else
+        field = line.substr(start, i - start);
+    pos = i + 1; // past the tab; a tab as the last character gives no field after it
+    return true;
+}
+
 void SplitTabFields(StringList &fields, std::string_view line)
 {
     fields.clear();
-    const std::size_t n = line.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const std::size_t start = i;
-        std::size_t lastChar = start;
-        while (i < n && line[i] != '\t') {
-            lastChar = i;
-            i += charLen(line, i);
-        }
-        // One pair of enclosing double quotes goes; a lone quote becomes the empty field.
-        if (i > start && line[start] == '"' && line[lastChar] == '"' && i - lastChar == 1) {
-            if (lastChar == start)
-                fields.emplace_back();
-            else
-                fields.emplace_back(line.substr(start + 1, lastChar - start - 1));
-        } else {
-            fields.emplace_back(line.substr(start, i - start));
-        }
-        ++i; // past the tab; a tab as the last character gives no field after it
-    }
+    std::size_t pos = 0;
+    std::string_view field;
+    while (NextTabField(line, pos, field))
+        fields.emplace_back(field);
 }
 
 void SplitTokens(StringList &tokens, std::string_view text, std::string_view delimiters)

@@ -27,6 +27,10 @@ bool IsDelimiterChar(std::string_view delimiters, std::string_view text, long n)
 // Clears fields and fills it with the tab-separated fields of line; one pair of enclosing
 // double quotes is removed from a field.
 void SplitTabFields(StringList &fields, std::string_view line);
+// The same fields one at a time, as views into line and without allocating: reads the field
+// that starts at pos into field and moves pos past its tab. False once line is used up
+// (start with pos = 0).
+bool NextTabField(std::string_view line, std::size_t &pos, std::string_view &field);
 // Clears tokens and fills it with the tokens of text between delimiter characters;
 // double quotes group a token.
 void SplitTokens(StringList &tokens, std::string_view text, std::string_view delimiters);
