@@ -9,6 +9,7 @@
 #include "settings/file_io.h"
 #include "settings/func_save.h"
 #include "settings/http_client.h"
+#include "settings/settings_file.h"
 #include "tables/cnv_table.h"
 #include "text/func_lanzo.h"
 #include "text/func_token.h"
@@ -105,9 +106,12 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
     // The stored settings matter unless the command line replaces all three of their parts.
     func_save::SetDialogState stored;
     if (!(options.conditionsGiven && !options.tables.empty() && options.expand.has_value())) {
-        const file_io::ReadResult settingsFile = file_io::ReadWholeFile(paths.set2Ini);
+        const settings::SettingsFileRead read = settings::ReadSettingsFile(paths.set2Ini, settings::kMaxSettingsValues);
+        const file_io::ReadResult &settingsFile = read.read;
         if (settingsFile.ok) {
             func_save::ApplySet2Ini(stored, settingsFile.data);
+        } else if (settingsFile.tooLarge) {
+            PrintError(read.message);
         } else if (!settingsFile.missing) {
             PrintError(paths.set2Ini + ": " + settingsFile.error.reason);
             return 1;

@@ -4,6 +4,7 @@
 #include "app/frm_main_menus.h"
 #include "app/frm_urllist.h"
 #include "app/gui_startup_qt.h"
+#include "app/memory_guard_qt.h"
 #include "app/screens_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/file_io.h"
@@ -96,7 +97,7 @@ TfrmMain::TfrmMain(const settings::AppPaths &paths, UserPrompts *prompts, QWidge
     resize(500, 500);
     buildLayout();
     buildMenus();
-    FormCreate();
+    RunStartupStep(m_prompts, this, [this] { FormCreate(); });
 }
 
 TfrmMain::~TfrmMain()
@@ -192,7 +193,7 @@ void TfrmMain::FormCreate()
     updateTitle();
 
     settings::IniFile ini;
-    if (const file_io::ReadResult r = file_io::ReadWholeFile(m_paths.windowFile); r.ok) ini.parse(r.data);
+    if (const file_io::ReadResult r = readSettingsFile(m_paths.windowFile); r.ok) ini.parse(r.data);
     RestoreWindowPlace(this, ini.ReadInteger("WINDOW", "LEFT", 0), ini.ReadInteger("WINDOW", "TOP", 0),
         ini.ReadInteger("WINDOW", "WIDTH", 500), ini.ReadInteger("WINDOW", "HEIGHT", 500));
 
@@ -236,24 +237,36 @@ std::string TfrmMain::sourceText() const
 
 void TfrmMain::setSourceText(std::string_view bytes, bool setModified)
 {
-    cancelSourceLoad();
+    // What can run out of memory comes first, so that a failure leaves the text as it was.
     std::string normalized = func_token::NormalizeLineBreaks(bytes);
-    m_bytesStale = false;
+    const bool inBackground = normalized.size() >= kBackgroundLoadBytes;
+    const QString text = inBackground ? QString() : BytesToEditorText(normalized);
+    cancelSourceLoad();
+    if (!inBackground) (void)sourceText(); // the old bytes are current should the editor fail
     m_lastEditWasUndo = false;
-    if (setModified) m_modified = true;
-    if (!normalized.empty() && m_fileName.isEmpty()) m_keepWorkFile = false;
-    if (normalized.size() >= kBackgroundLoadBytes) {
+    if (inBackground) {
+        m_bytesStale = false;
+        if (setModified) m_modified = true;
+        if (!normalized.empty() && m_fileName.isEmpty()) m_keepWorkFile = false;
         m_sourceBytes = std::move(normalized);
         startSourceLoad();
         return;
     }
-    const QString text = BytesToEditorText(normalized);
     // Switched before the text goes in, so the new text is laid out once.
     setLongLineWrap(longestLine(text) > kLongLineChars);
     m_settingText = true;
-    Memo1->setPlainText(text);
+    try {
+        Memo1->setPlainText(text);
+    } catch (const std::bad_alloc &) {
+        // The editor is put back to the old text, which the bytes still hold.
+        Memo1->setPlainText(BytesToEditorText(m_sourceBytes));
+        m_settingText = false;
+        throw;
+    }
     m_settingText = false;
     if (Memo1->isReadOnly()) Memo1->setReadOnly(false); // a cancelled load left it read-only
+    if (setModified) m_modified = true;
+    if (!normalized.empty() && m_fileName.isEmpty()) m_keepWorkFile = false;
     m_sourceBytes = std::move(normalized);
 }
 

@@ -37,6 +37,9 @@ public:
     void setWindows(TfrmCtrl *ctrl, TfrmCnv *cnv, TfrmExtraction *extraction, TfrmExtHtml *extHtml, TfrmSet *set);
     const settings::AppPaths &paths() const { return m_paths; }
     UserPrompts *prompts() const { return m_prompts; }
+    // The bytes of a settings file. A file too large to be one is set aside unread (ok false),
+    // and the user is told where it went. maxValues: see settings::ReadSettingsFile.
+    file_io::ReadResult readSettingsFile(const std::string &path, std::size_t maxValues = SIZE_MAX);
 
     // ---- Source text (bytes, CR LF line breaks) ----
     std::string sourceText() const;

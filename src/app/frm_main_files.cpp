@@ -9,6 +9,7 @@
 #include "settings/frm_Set.h"
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
+#include "settings/settings_file.h"
 #include "text/func_lanzo.h"
 
 #include <QApplication>
@@ -62,6 +63,13 @@ void TfrmMain::reportFileError(const char *what, const file_io::IoError &error)
     const QString text = qstrcmp(what, "read") == 0 ? QStringLiteral("ファイルを読み込めません。\n")
                                                     : QStringLiteral("ファイルに書き込めません。\n");
     m_prompts->showError(this, text + describe(error));
+}
+
+file_io::ReadResult TfrmMain::readSettingsFile(const std::string &path, std::size_t maxValues)
+{
+    settings::SettingsFileRead read = settings::ReadSettingsFile(path, maxValues);
+    if (!read.message.empty()) m_prompts->showError(this, QString::fromStdString(read.message));
+    return std::move(read.read);
 }
 
 bool TfrmMain::writeNamedFile(const QString &path)
@@ -246,7 +254,7 @@ bool TfrmMain::FormClose()
     if (m_set) write(m_paths.set2Ini, func_save::WriteSet2Ini(m_set->state()));
 
     settings::IniFile ini;
-    if (const file_io::ReadResult r = file_io::ReadWholeFile(m_paths.windowFile); r.ok) ini.parse(r.data);
+    if (const file_io::ReadResult r = readSettingsFile(m_paths.windowFile); r.ok) ini.parse(r.data);
     ini.WriteInteger("WINDOW", "WIDTH", width());
     ini.WriteInteger("WINDOW", "HEIGHT", height());
     ini.WriteInteger("WINDOW", "TOP", y());

@@ -1,8 +1,10 @@
 #include "app/gui_startup_qt.h"
 
 #include "app/frm_main.h"
+#include "app/memory_guard_qt.h"
 #include "app/single_window_qt.h"
 #include "app/user_prompts_qt.h"
+#include "encoding/message_quote.h"
 #include "extract/frm_ExtHtml.h"
 #include "extract/frm_Extraction.h"
 #include "settings/file_io.h"
@@ -54,13 +56,13 @@ GuiWindows CreateWindows(const settings::AppPaths &paths, UserPrompts *prompts)
     GuiWindows w;
     w.main = std::make_unique<TfrmMain>(paths, prompts);
     w.ctrl = std::make_unique<TfrmCtrl>(w.main.get());
-    w.ctrl->FormCreate();
+    RunStartupStep(prompts, w.main.get(), [&] { w.ctrl->FormCreate(); });
     w.cnv = new TfrmCnv(w.main.get());
     w.extraction = new TfrmExtraction(w.main.get());
     w.extHtml = new TfrmExtHtml(w.main.get());
     w.ctrl->hide();
     w.set = std::make_unique<TfrmSet>(w.main.get(), w.ctrl.get());
-    w.set->FormCreate();
+    RunStartupStep(prompts, w.main.get(), [&] { w.set->FormCreate(); });
     w.main->setWindows(w.ctrl.get(), w.cnv, w.extraction, w.extHtml, w.set.get());
     return w;
 }
@@ -101,7 +103,7 @@ void TakeOver(TfrmMain *main, const QStringList &files)
 int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::vector<std::string> &files)
 {
     const bool preferX11 = PreferX11();
-    QApplication app(argc, argv);
+    LanzoApplication app(argc, argv);
     if (preferX11) qunsetenv("QT_QPA_PLATFORM");
 
     SingleWindow single(paths.home, paths.configDir);
@@ -111,7 +113,7 @@ int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::ve
     case SingleWindow::Outcome::NoAnswer:
         QMessageBox::critical(nullptr, QStringLiteral("Lanzo"),
             QStringLiteral("このフォルダーを使う Lanzo のウィンドウが応答しません。\n")
-                + QFile::decodeName(QByteArray::fromStdString(paths.home)));
+                + QString::fromStdString(message_quote::Quoted(paths.home)));
         return 1;
     case SingleWindow::Outcome::First:
         break;
@@ -127,6 +129,7 @@ int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::ve
 
     QtUserPrompts prompts;
     GuiWindows windows = CreateWindows(paths, &prompts);
+    app.setPrompts(&prompts, windows.main.get());
     // Closing the main window ends the program, even while a panel is still open.
     QApplication::setQuitOnLastWindowClosed(false);
     QObject::connect(windows.main.get(), &TfrmMain::exitDone, &app, &QCoreApplication::quit, Qt::QueuedConnection);

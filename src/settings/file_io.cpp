@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,7 +51,7 @@ std::string DirectoryPart(const std::string &path)
 
 } // namespace
 
-ReadResult ReadWholeFile(const std::string &path)
+ReadResult ReadWholeFile(const std::string &path, std::size_t limit)
 {
     ReadResult result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -69,11 +70,20 @@ ReadResult ReadWholeFile(const std::string &path)
     // Room for the whole file plus one byte, so that a file of the size stat reported is read
     // without growing the buffer; files that grow meanwhile (or report no size) still work.
     constexpr std::size_t kChunk = 1 << 20;
+    const auto tooLarge = [&] {
+        result.tooLarge = true;
+        result.error = MakeError(path, EFBIG);
+        result.data = std::string();
+        ::close(fd);
+        return result;
+    };
+    if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > limit) return tooLarge();
     std::size_t capacity = (st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0) + 1;
     std::size_t used = 0;
     try {
         result.data.resize(capacity);
         for (;;) {
+            if (used > limit) return tooLarge(); // it grew while being read
             if (used == capacity) {
                 capacity += std::max(capacity / 2, kChunk);
                 result.data.resize(capacity);

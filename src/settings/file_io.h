@@ -2,6 +2,7 @@
 // Whole-file reading and safe writing. A write goes to a temporary file in the same folder,
 // is flushed to disk and renamed over the target, so the old file is either intact or fully
 // replaced. Errors are values carrying the system's own reason.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,10 +18,12 @@ struct IoError {
 struct ReadResult {
     bool ok = false;
     bool missing = false; // the file does not exist (ok is false)
+    bool tooLarge = false; // the file holds more than the limit (ok is false, nothing kept)
     std::string data;
     IoError error;
 };
-ReadResult ReadWholeFile(const std::string &path);
+// A file of more than limit bytes is not read (error EFBIG).
+ReadResult ReadWholeFile(const std::string &path, std::size_t limit = SIZE_MAX);
 
 // Returns true on success; on failure fills error (when given) and leaves any old file intact.
 bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error = nullptr);

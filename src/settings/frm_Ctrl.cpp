@@ -8,6 +8,7 @@
 #include "settings/download_guard_qt.h"
 #include "settings/file_io.h"
 #include "settings/ini_file.h"
+#include "settings/settings_file.h"
 #include "text/func_lanzo.h"
 #include "text/func_token.h"
 
@@ -32,7 +33,6 @@
 namespace
 {
 
-constexpr std::size_t kHistoryLimit = 5;
 constexpr const char *kInternetSection = "INTERNET";
 // A line edit cuts its text at 32767 characters unless told otherwise.
 constexpr int kNoLengthLimit = std::numeric_limits<int>::max();
@@ -109,7 +109,7 @@ QString charsetSourceText(page_charset::Source source)
 void addHistory(QComboBox *box, TextEncoder encode = QStringToLine)
 {
     func_save::ComboState state = comboState(box, encode);
-    func_lanzo::AddComboHistory(state.items, state.text, kHistoryLimit);
+    func_lanzo::AddComboHistory(state.items, state.text);
     setComboState(box, state);
 }
 
@@ -257,7 +257,7 @@ TfrmCtrl::~TfrmCtrl() = default;
 void TfrmCtrl::FormCreate()
 {
     const settings::AppPaths &paths = m_main->paths();
-    const settings::IniFile ini(file_io::ReadWholeFile(paths.windowFile).data);
+    const settings::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
     const bool onTop = ini.ReadBool("WINDOW", "ONTOP", false);
     constexpr long kUnset = LONG_MIN;
     const long top = ini.ReadInteger("WINDOW2", "TOP", kUnset);
@@ -270,7 +270,7 @@ void TfrmCtrl::FormCreate()
     ckToSjis->setChecked(ini.ReadBool(kInternetSection, "TOSJIS", false));
 
     func_save::CtrlPanelState panel = state();
-    const file_io::ReadResult setIni = file_io::ReadWholeFile(paths.setIni);
+    const file_io::ReadResult setIni = m_main->readSettingsFile(paths.setIni, settings::kMaxSettingsValues);
     if (setIni.ok) func_save::ApplySetIni(panel, setIni.data);
     applyState(panel);
 

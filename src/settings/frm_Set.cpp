@@ -8,6 +8,7 @@
 #include "settings/file_io.h"
 #include "settings/frm_Ctrl.h"
 #include "settings/ini_file.h"
+#include "settings/settings_file.h"
 #include "tables/cnv_table.h"
 #include "text/func_token.h"
 
@@ -245,14 +246,14 @@ void TfrmSet::FormCreate()
     const settings::AppPaths &paths = m_main->paths();
     if (!file_io::DirectoryExists(paths.configDir)) file_io::MakeDirectory(paths.configDir);
 
-    const settings::IniFile ini(file_io::ReadWholeFile(paths.windowFile).data);
+    const settings::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
     m_main->setUrlListWidth(static_cast<int>(ini.ReadInteger("WINDOW", "LIST", 200)));
     const bool listShown = ini.ReadBool("WINDOW", "MENU2", true);
     if (ini.ReadBool("WINDOW", "CTRL", false) && m_ctrl) m_ctrl->show();
     m_main->setUrlListShown(listShown);
 
     func_save::SetDialogState dialog = state();
-    const file_io::ReadResult set2 = file_io::ReadWholeFile(paths.set2Ini);
+    const file_io::ReadResult set2 = m_main->readSettingsFile(paths.set2Ini, settings::kMaxSettingsValues);
     if (set2.ok) func_save::ApplySet2Ini(dialog, set2.data);
     applyState(dialog);
 }

@@ -2,6 +2,7 @@
 // byte offsets against editor positions, the URL list commands, the conversions, extraction
 // and the double-click on the list.
 #include "app/frm_main.h"
+#include "app/memory_guard_qt.h"
 #include "settings/frm_Ctrl.h"
 #include "settings/frm_Set.h"
 #include "support/session.h"
@@ -15,6 +16,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QtTest>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -58,7 +61,25 @@ std::vector<int> rows(const QList<int> &list)
     return std::vector<int>(list.begin(), list.end());
 }
 
+// Allocations of at least this many bytes fail (none while it is SIZE_MAX).
+std::atomic<std::size_t> g_failFrom { SIZE_MAX };
+
 } // namespace
+
+void *operator new(std::size_t size)
+{
+    if (size >= g_failFrom.load(std::memory_order_relaxed)) throw std::bad_alloc();
+    if (void *p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 class TestMainCommands : public QObject
 {
@@ -75,6 +96,8 @@ private slots:
     void extractionAppendsAndExpands();
     void urlCorrection();
     void doubleClickOnTheList();
+    void commandOutOfMemory_data();
+    void commandOutOfMemory();
 };
 
 void TestMainCommands::bytesSurviveTheEditor_data()
@@ -381,5 +404,44 @@ void TestMainCommands::doubleClickOnTheList()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
 }
 
-QTEST_MAIN(TestMainCommands)
+void TestMainCommands::commandOutOfMemory_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("item");
+    QTest::newRow("expansion") << "mnuSequence" << QByteArray("<b>x</b>") << QByteArray("a[0-999999]");
+    QTest::newRow("tag removal") << "mnuRemoveTags" << QByteArray("<b>x</b>").repeated(300000) << QByteArray("a");
+}
+
+// A command whose memory runs out ends with a message; the window and both buffers stay.
+void TestMainCommands::commandOutOfMemory()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, item);
+    TempHome home;
+    Session s(home);
+    static_cast<LanzoApplication *>(qApp)->setPrompts(&s.prompts, s.main());
+    s.main()->setSourceText(source.toStdString(), false);
+    s.main()->setUrlListItems({ item.toStdString() });
+    // Delivered as an event, the way a click or a shortcut runs it.
+    QMetaObject::invokeMethod(s.action(command.toLatin1().constData()), &QAction::trigger, Qt::QueuedConnection);
+    g_failFrom = std::size_t(1) << 20;
+    QCoreApplication::processEvents();
+    g_failFrom = SIZE_MAX;
+    QTRY_COMPARE(s.prompts.errors, QStringList { OutOfMemoryMessage() });
+    QCOMPARE(bytes(s.main()->sourceText()), source);
+    QCOMPARE(toList(s.main()->urlListItems()), QList<QByteArray> { item });
+    QVERIFY(!s.main()->isModified());
+    static_cast<LanzoApplication *>(qApp)->setPrompts(nullptr, nullptr);
+}
+
+// The application object is the window program's own, which catches a failed allocation.
+int main(int argc, char **argv)
+{
+    LanzoApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMainCommands test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_main_commands.moc"

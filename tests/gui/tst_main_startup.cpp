@@ -6,6 +6,7 @@
 #include "settings/frm_Set.h"
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
+#include "settings/settings_file.h"
 #include "support/session.h"
 
 #include <QCheckBox>
@@ -51,6 +52,8 @@ private slots:
     void restoresBuffersByteForByte();
     void roundTripThroughExitAndStart();
     void unreadableWorkFileStopsTheSetUp();
+    void oversizedSettingsFileIsSetAside_data();
+    void oversizedSettingsFileIsSetAside();
     void exitWriteFailure_data();
     void exitWriteFailure();
 };
@@ -232,6 +235,40 @@ void TestMainStartup::unreadableWorkFileStopsTheSetUp()
     again.main()->appendUrlListItems({ "new" });
     QVERIFY(again.close());
     QCOMPARE(bytes(readBytes(home.paths().listFile)), QByteArray("new\r\n"));
+}
+
+void TestMainStartup::oversizedSettingsFileIsSetAside_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("lanzo.ini of blank lines")
+        << "lanzo.ini" << QByteArray(settings::kMaxSettingsFileSize + 2, '\n').replace(0, 18, "[WINDOW]\nWIDTH=900");
+    const QByteArray values(settings::kMaxSettingsValues + 1, '\t');
+    QTest::newRow("set.ini with too many values") << "set.ini"
+                                                  << "URL\thttp://kept/" + values;
+    QTest::newRow("set2.ini with too many values") << "set2.ini"
+                                                   << "Prefix\t1\thttp://" + values;
+}
+
+// The defaults apply, the user hears once where the file went, and the exit writes a new one
+// beside it.
+void TestMainStartup::oversizedSettingsFileIsSetAside()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    TempHome home;
+    const std::string path = home.path("config/" + file.toStdString());
+    std::filesystem::create_directories(home.paths().configDir);
+    writeBytes(path, bytes.toStdString());
+    Session s(home);
+    QCOMPARE(s.prompts.errors.size(), 1);
+    QVERIFY2(s.prompts.errors.first().contains(file + QStringLiteral(".bad")), qPrintable(s.prompts.errors.first()));
+    QCOMPARE(s.main()->width(), 500);
+    QCOMPARE(s.windows().ctrl->urlText(), std::string());
+    QVERIFY(s.windows().set->conditions().prefixes.empty());
+    QVERIFY(s.close());
+    QVERIFY(readBytes(path + ".bad") == bytes.toStdString());
+    QVERIFY(readBytes(path).size() < 1000);
 }
 
 void TestMainStartup::exitWriteFailure_data()

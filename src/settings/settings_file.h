@@ -1,0 +1,32 @@
+#pragma once
+// Reading the settings files (lanzo.ini, set.ini, set2.ini). Real ones hold a few kilobytes
+// and a few dozen values; a file far beyond that was not written by this program and could
+// exhaust memory (every value of a list becomes an item of a control), so it is not read: the
+// defaults apply, and the file is moved aside so that the settings written at exit never
+// replace it unseen.
+#include "settings/file_io.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace settings
+{
+
+constexpr std::size_t kMaxSettingsFileSize = std::size_t(16) << 20;
+// Values of a control-state file (set.ini, set2.ini): each follows a tab.
+constexpr std::size_t kMaxSettingsValues = 200000;
+
+struct SettingsFileRead {
+    file_io::ReadResult read; // the bytes when read.ok; a file set aside is !ok and tooLarge
+    std::string message; // for the user (UTF-8) when the file was set aside
+};
+
+SettingsFileRead ReadSettingsFile(
+    const std::string &path, std::size_t maxValues = SIZE_MAX, std::size_t maxBytes = kMaxSettingsFileSize);
+
+// Renames path to path + ".bad" (".bad2", ".bad3", ... when that exists); returns the new
+// path, or "" with error filled when the file could not be moved.
+std::string SetAsideFile(const std::string &path, file_io::IoError *error = nullptr);
+
+} // namespace settings
