@@ -2,6 +2,7 @@
 #include "app/cli.h"
 #include "app/cli_commands.h"
 #include "app/cli_io.h"
+#include "encoding/message_quote.h"
 
 #include <cerrno>
 #include <csignal>
@@ -169,10 +170,10 @@ int Parse(const CommandInfo &command, const std::vector<std::string> &args, Opti
             attached = arg.substr(2);
         }
         const OptionInfo *option = FindOption(name);
-        if (!option) return UsageError(command, "unknown option '" + arg + "'");
+        if (!option) return UsageError(command, "unknown option '" + message_quote::Quoted(arg) + "'");
         if (!(command.options & option->bit))
             return UsageError(
-                command, "option '" + std::string(name) + "' does not apply to '" + options.command + "'");
+                command, "option '" + message_quote::Quoted(name) + "' does not apply to '" + options.command + "'");
         std::string value;
         if (option->takesValue) {
             if (attached)
@@ -180,9 +181,9 @@ int Parse(const CommandInfo &command, const std::vector<std::string> &args, Opti
             else if (i + 1 < args.size())
                 value = args[++i];
             else
-                return UsageError(command, "option '" + std::string(name) + "' needs a value");
+                return UsageError(command, "option '" + message_quote::Quoted(name) + "' needs a value");
         } else if (attached) {
-            return UsageError(command, "option '" + std::string(name) + "' takes no value");
+            return UsageError(command, "option '" + message_quote::Quoted(name) + "' takes no value");
         }
         switch (option->bit) {
         case kPrefix:
@@ -244,7 +245,8 @@ int Parse(const CommandInfo &command, const std::vector<std::string> &args, Opti
         options.operand = operands[next++];
     }
     if (command.takesFile && next < operands.size()) options.file = operands[next++];
-    if (next < operands.size()) return UsageError(command, "unexpected argument '" + operands[next] + "'");
+    if (next < operands.size())
+        return UsageError(command, "unexpected argument '" + message_quote::Quoted(operands[next]) + "'");
 
     if (command.name == "correct" && !options.base) return UsageError(command, "'correct' needs --base URL");
     if (command.kind == Kind::LinkPage && (!options.outFile || options.outFile->empty()))

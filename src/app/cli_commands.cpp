@@ -1,6 +1,7 @@
 #include "app/cli_commands.h"
 #include "app/cli_io.h"
 #include "encoding/jconvert.h"
+#include "encoding/message_quote.h"
 #include "encoding/page_convert.h"
 #include "encoding/url_codec.h"
 #include "extract/extract_stream.h"
@@ -113,7 +114,7 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
         } else if (settingsFile.tooLarge) {
             PrintError(read.message);
         } else if (!settingsFile.missing) {
-            PrintError(paths.set2Ini + ": " + settingsFile.error.reason);
+            PrintError(message_quote::Quoted(paths.set2Ini) + ": " + settingsFile.error.reason);
             return 1;
         }
     }
@@ -147,7 +148,8 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
 
     // A missing table adds no pairs, as in the window; the command line says so.
     for (std::size_t i = 0; i < tableNames.size(); ++i)
-        if (!TableExists(paths.tableDir, tableNames[i])) PrintError("table " + shownNames[i] + " not found");
+        if (!TableExists(paths.tableDir, tableNames[i]))
+            PrintError("table " + message_quote::Quoted(shownNames[i]) + " not found");
     if (conditions.prefixes.empty() && conditions.middles.empty() && conditions.suffixes.empty())
         PrintError("no extraction condition is set (give -p, -m or -s, or check some in the settings)");
 
@@ -367,7 +369,7 @@ int RunConvert(const Options &options, const settings::AppPaths &paths)
     if (!TableExists(paths.tableDir, name)) {
         // The window would write the text back unchanged; a script should hear of the typo.
         const int status = WriteSourceText(loaded.text(), 1);
-        PrintError("table " + options.operand + " not found");
+        PrintError("table " + message_quote::Quoted(options.operand) + " not found");
         return status;
     }
     // The pairs change the text in place, so it needs a copy of its own.
@@ -675,13 +677,13 @@ int RunLinkPage(const Options &options)
     const std::string &path = options.outFile.value_or("");
     if (text.empty() || text.front() == '\0') {
         // The window offers the command only for a non-empty list.
-        PrintError("the list is empty; " + path + " was not written");
+        PrintError("the list is empty; " + message_quote::Quoted(path) + " was not written");
         return 0;
     }
     file_io::IoError error;
     file_io::AtomicFileWriter writer;
     if (!writer.open(path, &error)) {
-        PrintError(path + ": " + error.reason);
+        PrintError(message_quote::Quoted(path) + ": " + error.reason);
         return 1;
     }
     constexpr std::size_t kBlock = 1u << 20;
@@ -698,7 +700,7 @@ int RunLinkPage(const Options &options)
     block.append(func_lanzo::LinkPageFooter());
     writer.write(block);
     if (!writer.commit(&error)) {
-        PrintError(path + ": " + error.reason);
+        PrintError(message_quote::Quoted(path) + ": " + error.reason);
         return 1;
     }
     return 0;
@@ -725,7 +727,7 @@ int RunGet(const Options &options)
         if (!WriteOutput(result.body)) status = 1;
         file_io::IoError error;
         if (options.finalUrlFile && !file_io::WriteFileAtomic(*options.finalUrlFile, finalUrl + "\n", &error)) {
-            PrintError(*options.finalUrlFile + ": " + error.reason);
+            PrintError(message_quote::Quoted(*options.finalUrlFile) + ": " + error.reason);
             status = 1;
         }
     }
@@ -734,12 +736,12 @@ int RunGet(const Options &options)
     label += '\n';
     if (options.web) {
         label += kUrlLabel;
-        label += finalUrl;
+        label += message_quote::Quoted(finalUrl);
         label += '\n';
     }
     std::fwrite(label.data(), 1, label.size(), stderr);
     if (!result.ok) {
-        if (!result.error.empty()) PrintError(options.operand + ": " + result.error);
+        if (!result.error.empty()) PrintError(message_quote::Quoted(options.operand) + ": " + result.error);
         return 1;
     }
     return status;

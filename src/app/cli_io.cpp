@@ -1,4 +1,5 @@
 #include "app/cli_io.h"
+#include "encoding/message_quote.h"
 #include "settings/file_io.h"
 
 #include <algorithm>
@@ -196,7 +197,8 @@ bool ReadInput(const std::string &file, std::string &data)
     }
     file_io::ReadResult result = file_io::ReadWholeFile(file);
     if (!result.ok) {
-        PrintError(file + ": " + (result.error.reason.empty() ? std::string("cannot read") : result.error.reason));
+        PrintError(message_quote::Quoted(file) + ": "
+            + (result.error.reason.empty() ? std::string("cannot read") : result.error.reason));
         return false;
     }
     data = std::move(result.data);

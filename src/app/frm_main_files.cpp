@@ -4,6 +4,7 @@
 
 #include "app/frm_urllist.h"
 #include "app/user_prompts_qt.h"
+#include "encoding/message_quote.h"
 #include "settings/file_io.h"
 #include "settings/frm_Ctrl.h"
 #include "settings/frm_Set.h"
@@ -37,14 +38,11 @@ std::string toPath(const QString &path)
 {
     return QFile::encodeName(path).toStdString();
 }
-QString fromPath(const std::string &path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
 
 QString describe(const file_io::IoError &error)
 {
-    return fromPath(error.path) + QStringLiteral("：") + QString::fromLocal8Bit(error.reason.c_str());
+    return QString::fromStdString(message_quote::Quoted(error.path)) + QStringLiteral("：")
+        + QString::fromLocal8Bit(error.reason.c_str());
 }
 
 // Where a dialog opens when it has nothing to remember yet.

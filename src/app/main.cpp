@@ -3,6 +3,7 @@
 // command about 12 ms of start-up).
 #include "app/cli.h"
 #include "app/cli_start.h"
+#include "encoding/message_quote.h"
 #include "settings/app_paths.h"
 #include "settings/file_io.h"
 #include "settings/http_client.h"
@@ -71,7 +72,8 @@ int main(int argc, char **argv)
     // "open with" hands them over this way); a bare word that is no file is a mistyped command.
     const cli::WindowFiles files = cli::WindowFilesOf(rest);
     if (!files.badWord.empty()) {
-        std::fprintf(stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", files.badWord.c_str());
+        std::fprintf(
+            stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", message_quote::Quoted(files.badWord).c_str());
         return 2;
     }
 #ifdef LANZO_WINDOW_FROM_BINDIR

@@ -2,6 +2,7 @@
 // Started by hand it reads its arguments the same way.
 #include "app/cli_start.h"
 #include "app/gui_startup_qt.h"
+#include "encoding/message_quote.h"
 #include "settings/app_paths.h"
 #include "settings/http_client.h"
 
@@ -16,7 +17,7 @@ int main(int argc, char **argv)
     }
     const cli::WindowFiles files = cli::WindowFilesOf(start.rest);
     if (!files.badWord.empty()) {
-        std::fprintf(stderr, "lanzo: '%s' is no file\n", files.badWord.c_str());
+        std::fprintf(stderr, "lanzo: '%s' is no file\n", message_quote::Quoted(files.badWord).c_str());
         return 2;
     }
     http::GlobalInit();

@@ -1,6 +1,6 @@
 #include "encoding/url_codec.h"
 
-#include "encoding/jconvert.h"
+#include "encoding/message_quote.h"
 #include "text/func_token.h"
 
 #include <algorithm>
@@ -80,36 +80,6 @@ std::string_view upToNul(std::string_view in)
 {
     const std::size_t nul = in.find('\0');
     return nul == std::string_view::npos ? in : in.substr(0, nul);
-}
-
-// The bytes of the offending escape as readable UTF-8: characters as Shift_JIS, control
-// characters and bytes that are no valid character as "\xNN".
-std::string printable(std::string_view bytes)
-{
-    std::string out;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const Byte c = Byte(bytes[i]);
-        std::size_t len = 0;
-        if (c >= 0x20 && c < 0x7F)
-            len = 1;
-        else if (c >= 0xA1 && c <= 0xDF)
-            len = 1;
-        else if (func_token::IsLeadByte(c) && i + 1 < bytes.size()) {
-            const std::u16string u = jconvert::Cp932ToUtf16(bytes.substr(i, 2));
-            if (u.size() == 1 && u[0] != 0x30FB) len = 2;
-        }
-        if (len) {
-            out += jconvert::SjisToUtf8(bytes.substr(i, len));
-            i += len;
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-            ++i;
-        }
-    }
-    return out;
 }
 
 CommandResult failed(std::string_view text, const DecodeResult &r)
@@ -232,7 +202,8 @@ std::string DecodeResult::message() const
 {
     switch (error) {
     case Error::InvalidChar:
-        return "URL 表記エンコードでは許されない文字 (" + printable(found) + ")：位置 - " + std::to_string(position);
+        return "URL 表記エンコードでは許されない文字 (" + message_quote::Quoted(found) + ")：位置 - "
+            + std::to_string(position);
     case Error::Truncated:
         return "URL 表記用エンコード（%XX）文字列のエラー：位置 - " + std::to_string(position);
     case Error::None:

@@ -1,5 +1,6 @@
 #include "text/func_lanzo.h"
 
+#include "encoding/message_quote.h"
 #include "text/key_sort.h"
 #include "text/text_scan.h"
 #include "text/text_stream.h"
@@ -29,11 +30,6 @@ std::size_t findBytes(std::string_view text, std::string_view key, std::size_t f
     if (from > end || key.size() > end - from) return std::string_view::npos;
     const void *hit = ::memmem(text.data() + from, end - from, key.data(), key.size());
     return hit ? static_cast<std::size_t>(static_cast<const char *>(hit) - text.data()) : std::string_view::npos;
-}
-
-bool isPrintableAscii(std::string_view s)
-{
-    return std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
 }
 
 // ---- Sequence expansion helpers -------------------------------------------------------
@@ -434,9 +430,7 @@ CorrectListResult CorrectList(std::string_view base, const StringList &items)
         if (!corrected) {
             result.ok = false;
             result.failedIndex = i;
-            // The base is Shift_JIS; it is quoted only when its bytes read the same in UTF-8.
-            result.message = "基準URLにホスト名がありません";
-            if (isPrintableAscii(base)) result.message += ": " + std::string(base);
+            result.message = "基準URLにホスト名がありません: " + message_quote::Quoted(base);
             return result;
         }
         result.items[i] = std::move(*corrected);

@@ -1,3 +1,4 @@
+#include "encoding/message_quote.h"
 #include "encoding/url_codec.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,18 @@ TEST(UrlCodec, DecodingErrors)
             EXPECT_EQ(r.message(), row.message) << row.name;
         }
     }
+}
+
+// Input quoted in a message never carries a control code to the terminal or the message box.
+TEST(QuotedInput, ControlsShownEscaped)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        { "http://x/a b", "http://x/a b" }, { "a\x1b[2J\r\n\x7f", "a\\x1B[2J\\x0D\\x0A\\x7F" },
+        { "\xc3\xa9\xc2\x9b", "\xc3\xa9\\xC2\\x9B" }, // UTF-8: é, then the control U+009B
+        { "\xb1\x82\xa0\x9b", "\xef\xbd\xb1\xe3\x81\x82\\x9B" }, // Shift_JIS: ｱ, あ, a lone 0x9B
+    };
+    for (const auto &[in, want] : rows)
+        EXPECT_EQ(message_quote::Quoted(in), want) << in;
 }
 
 namespace
