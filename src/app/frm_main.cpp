@@ -205,14 +205,23 @@ void TfrmMain::FormCreate()
         reportFileError("read", work.error);
         return;
     }
-    if (work.ok) setSourceText(work.data, false);
-    const file_io::ReadResult list = file_io::ReadWholeFile(m_paths.listFile);
-    if (!list.ok && !list.missing) {
+    bool workLoaded = false;
+    try {
+        if (work.ok) setSourceText(work.data, false);
+        workLoaded = true;
+        const file_io::ReadResult list = file_io::ReadWholeFile(m_paths.listFile);
+        if (!list.ok && !list.missing) {
+            m_keepListFile = true;
+            reportFileError("read", list.error);
+            return;
+        }
+        if (list.ok) setUrlListItems(func_token::SplitLines(list.data));
+    } catch (const std::bad_alloc &) {
+        // A buffer that did not fit in memory stays on disk as it is, like an unreadable one.
         m_keepListFile = true;
-        reportFileError("read", list.error);
-        return;
+        m_keepWorkFile = m_keepWorkFile || !workLoaded;
+        throw;
     }
-    if (list.ok) setUrlListItems(func_token::SplitLines(list.data));
 
     for (const std::string &path : tables::SearchTableFiles(m_paths.tableDir))
         addTableItems(tables::TableNameFromPath(path));

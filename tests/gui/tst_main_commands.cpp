@@ -98,6 +98,7 @@ private slots:
     void doubleClickOnTheList();
     void commandOutOfMemory_data();
     void commandOutOfMemory();
+    void startUpOutOfMemory();
 };
 
 void TestMainCommands::bytesSurviveTheEditor_data()
@@ -434,6 +435,23 @@ void TestMainCommands::commandOutOfMemory()
     QCOMPARE(toList(s.main()->urlListItems()), QList<QByteArray> { item });
     QVERIFY(!s.main()->isModified());
     static_cast<LanzoApplication *>(qApp)->setPrompts(nullptr, nullptr);
+}
+
+// Start-up goes on without a buffer that does not fit, and the exit leaves its file alone.
+void TestMainCommands::startUpOutOfMemory()
+{
+    TempHome home;
+    std::filesystem::create_directories(home.paths().configDir);
+    const std::string text = QByteArray("a\n").repeated(1 << 19).toStdString(); // 1.5 MB with CR LF
+    writeBytes(home.paths().workFile, text);
+    writeBytes(home.paths().listFile, "x\r\n");
+    g_failFrom = std::size_t(1200) << 10;
+    Session s(home);
+    g_failFrom = SIZE_MAX;
+    QCOMPARE(s.prompts.errors, QStringList { OutOfMemoryMessage() });
+    QVERIFY(s.close());
+    QVERIFY(readBytes(home.paths().workFile) == text);
+    QCOMPARE(readBytes(home.paths().listFile), std::string("x\r\n"));
 }
 
 // The application object is the window program's own, which catches a failed allocation.
