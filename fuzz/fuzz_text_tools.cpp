@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     // Bounded so a wide range in the input cannot make the fuzzer itself run out of memory.
-    if (func_lanzo::ExpandedLineCount(in) <= 100000) {
+    if (func_lanzo::ExpandedLineCount(in) * (in.size() + 8) <= (std::uint64_t(16) << 20)) {
         const std::string expanded = func_lanzo::ExpandSequence(in);
         (void)expanded;
     }

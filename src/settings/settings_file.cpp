@@ -23,6 +23,11 @@ std::string SetAsideFile(const std::string &path, file_io::IoError *error)
     return {};
 }
 
+bool HasTooManyValues(std::string_view bytes, std::size_t maxValues)
+{
+    return maxValues != SIZE_MAX && static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\t')) > maxValues;
+}
+
 SettingsFileRead ReadSettingsFile(const std::string &path, std::size_t maxValues, std::size_t maxBytes)
 {
     SettingsFileRead result;
@@ -30,8 +35,7 @@ SettingsFileRead ReadSettingsFile(const std::string &path, std::size_t maxValues
     std::string why;
     if (result.read.tooLarge) {
         why = "大きすぎる (上限 " + std::to_string(maxBytes >> 20) + " MB)";
-    } else if (result.read.ok && maxValues != SIZE_MAX
-        && static_cast<std::size_t>(std::count(result.read.data.begin(), result.read.data.end(), '\t')) > maxValues) {
+    } else if (result.read.ok && HasTooManyValues(result.read.data, maxValues)) {
         why = "値が多すぎる (上限 " + std::to_string(maxValues) + ")";
         result.read.ok = false;
         result.read.tooLarge = true;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace settings
 {
@@ -21,6 +22,9 @@ struct SettingsFileRead {
     file_io::ReadResult read; // the bytes when read.ok; a file set aside is !ok and tooLarge
     std::string message; // for the user (UTF-8) when the file was set aside
 };
+
+// Whether bytes hold more values than a control-state file may (tabs counted).
+bool HasTooManyValues(std::string_view bytes, std::size_t maxValues = kMaxSettingsValues);
 
 SettingsFileRead ReadSettingsFile(
     const std::string &path, std::size_t maxValues = SIZE_MAX, std::size_t maxBytes = kMaxSettingsFileSize);
