@@ -1,10 +1,10 @@
 // Speed of the encodings core: the editor codec, the character-code conversions and the URL
 // codec, on 8 MB of generated Japanese Shift_JIS text (kanji, kana, ASCII, half-width kana,
 // CR LF lines) and, when bench/out/page.html exists, on that mostly-ASCII HTML page.
+#include "base/file_io.h"
 #include "encoding/editor_codec.h"
 #include "encoding/jconvert.h"
 #include "encoding/url_codec.h"
-#include "settings/file_io.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Speed of the extraction, link and table core on the generated corpus (bench/out/page.html,
 // about 64 MB of Shift_JIS HTML). Run bench/gen_corpus.py first, or bench/run.sh.
+#include "base/file_io.h"
 #include "extract/extraction.h"
 #include "extract/html_links.h"
-#include "settings/file_io.h"
 #include "tables/cnv_table.h"
 
 #include <benchmark/benchmark.h>

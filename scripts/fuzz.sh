@@ -13,7 +13,7 @@ mkdir -p "$out"
 
 # Every pure source of the core (the window files are named frm_*, trd_* or *_qt).
 core_sources=()
-for src in "$root"/src/{text,encoding,extract,tables,settings}/*.cpp; do
+for src in "$root"/src/{base,text,encoding,extract,tables,settings}/*.cpp; do
     case "$(basename "$src")" in frm_* | trd_* | *_qt.cpp) continue ;; esac
     core_sources+=("$src")
 done

@@ -1,6 +1,6 @@
 #include "app/cli_io.h"
+#include "base/file_io.h"
 #include "encoding/message_quote.h"
-#include "settings/file_io.h"
 
 #include <algorithm>
 #include <cerrno>

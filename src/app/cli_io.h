@@ -1,7 +1,7 @@
 #pragma once
 // Input, output and job watching for the command line: whole-input reading, block writes
 // with error checks, the terminal progress bar and Ctrl+C as the stop button.
-#include "extract/job_progress.h"
+#include "base/job_progress.h"
 #include "text/func_token.h"
 
 #include <atomic>

@@ -5,9 +5,9 @@
 #include "app/frm_urllist.h"
 #include "app/gui_startup_qt.h"
 #include "app/memory_guard_qt.h"
-#include "app/screens_qt.h"
+#include "base/file_io.h"
+#include "base/screens_qt.h"
 #include "encoding/editor_text_qt.h"
-#include "settings/file_io.h"
 #include "settings/ini_file.h"
 #include "tables/cnv_table.h"
 

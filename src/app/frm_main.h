@@ -2,8 +2,8 @@
 // The main window: the source text (Memo1) and the URL list (UrlList) side by side, the
 // menus, and the commands on both buffers. It owns the buffers, the modified flag and the
 // current file name; the other windows reach the buffers through its public functions.
+#include "base/file_io.h"
 #include "settings/app_paths.h"
-#include "settings/file_io.h"
 #include "text/func_token.h"
 
 #include <QMainWindow>

@@ -3,9 +3,9 @@
 #include "app/frm_main.h"
 
 #include "app/frm_urllist.h"
-#include "app/user_prompts_qt.h"
+#include "base/file_io.h"
+#include "base/user_prompts_qt.h"
 #include "encoding/message_quote.h"
-#include "settings/file_io.h"
 #include "settings/frm_Ctrl.h"
 #include "settings/frm_Set.h"
 #include "settings/func_save.h"

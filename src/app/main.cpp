@@ -3,9 +3,9 @@
 // command about 12 ms of start-up).
 #include "app/cli.h"
 #include "app/cli_start.h"
+#include "base/file_io.h"
 #include "encoding/message_quote.h"
 #include "settings/app_paths.h"
-#include "settings/file_io.h"
 #include "settings/http_client.h"
 
 #include <cerrno>

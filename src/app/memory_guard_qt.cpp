@@ -1,6 +1,6 @@
 #include "app/memory_guard_qt.h"
 
-#include "app/user_prompts_qt.h"
+#include "base/user_prompts_qt.h"
 
 #include <QTimer>
 #include <new>

@@ -1,6 +1,6 @@
 #include "app/single_window_qt.h"
 
-#include "settings/file_io.h"
+#include "base/file_io.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>

@@ -2,8 +2,8 @@
 // Extraction and link extraction that hand each result to a callback instead of collecting
 // strings: for callers that write the results straight out. The results, their order, the
 // progress and the stopping are those of the collecting forms.
+#include "base/job_progress.h"
 #include "extract/extraction.h"
-#include "extract/job_progress.h"
 
 #include <functional>
 #include <string_view>

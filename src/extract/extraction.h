@@ -2,7 +2,7 @@
 // Extraction: auto-run tables on a copy of the text (stage 1), cut it into tokens at
 // space, '<', '>' and apostrophe after flattening it to one line with its double quotes
 // turned into spaces (stage 2), and keep the trimmed tokens that match a condition (stage 3).
-#include "extract/job_progress.h"
+#include "base/job_progress.h"
 #include "text/func_token.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // Progress dialog of extraction ("自動変換中", then "抽出中").
+#include "base/frm_JobDialog.h"
 #include "extract/extraction.h"
-#include "extract/frm_JobDialog.h"
 
 class TfrmExtraction : public JobDialog
 {

@@ -1,6 +1,6 @@
 #pragma once
 // HTML link extraction: the values of href (and src, rewritten to href) of the text's tags.
-#include "extract/job_progress.h"
+#include "base/job_progress.h"
 #include "text/func_token.h"
 
 #include <optional>

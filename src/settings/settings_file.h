@@ -4,7 +4,7 @@
 // exhaust memory (every value of a list becomes an item of a control), so it is not read: the
 // defaults apply, and the file is moved aside so that the settings written at exit never
 // replace it unseen.
-#include "settings/file_io.h"
+#include "base/file_io.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "tables/cnv_table.h"
 
+#include "base/file_io.h"
 #include "encoding/jconvert.h"
 #include "extract/byte_scan.h"
-#include "settings/file_io.h"
 
 #include <algorithm>
 #include <array>

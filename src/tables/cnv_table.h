@@ -2,7 +2,7 @@
 // Conversion tables: files "NAME.tbl" in the table directory, one before/after pair per
 // line separated by a tab. Table names are Shift_JIS bytes; file names on disk are UTF-8,
 // converted at this boundary.
-#include "extract/job_progress.h"
+#include "base/job_progress.h"
 #include "text/func_token.h"
 
 #include <string>

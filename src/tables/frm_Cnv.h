@@ -1,6 +1,6 @@
 #pragma once
 // Progress dialog of applying a conversion table ("変換中").
-#include "extract/frm_JobDialog.h"
+#include "base/frm_JobDialog.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "settings/app_paths.h"
 
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "settings/func_save.h"
 #include "settings/shipped_defaults.h"
 #include "settings_temp_dir.h"

@@ -1,7 +1,7 @@
 // Writes on failing disks: a full or read-only file system, no inode left, and a writer killed
 // at random moments. The target must always hold either its complete old or its complete new
 // content, and the failure must name the file and the system's reason.
-#include "settings/file_io.h"
+#include "base/file_io.h"
 
 #include "settings_temp_dir.h"
 

@@ -2,7 +2,7 @@
 // none), the menus opened and their items run through Alt+letter and the letter, the standard
 // shortcuts shown beside their items, and the menu icons drawn from vector images.
 #include "app/frm_main.h"
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "support/session.h"
 
 #include <QAction>

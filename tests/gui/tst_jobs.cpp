@@ -1,8 +1,8 @@
 // The progress dialogs: worker life, stop button, final bar state, the three jobs' results.
+#include "base/frm_JobDialog.h"
 #include "extract/extraction.h"
 #include "extract/frm_ExtHtml.h"
 #include "extract/frm_Extraction.h"
-#include "extract/frm_JobDialog.h"
 #include "tables/frm_Cnv.h"
 
 #include <QElapsedTimer>

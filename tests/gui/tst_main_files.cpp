@@ -1,7 +1,7 @@
 // The work file and named files: every command of the file menu from each state, the
 // overwrite question and its answers, failed writes, the close question and dropped files.
 #include "app/frm_main.h"
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "support/session.h"
 
 #include <QAction>

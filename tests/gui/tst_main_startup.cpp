@@ -1,7 +1,7 @@
 // Start-up and exit of the main window: defaults, what the exit writes, what the next start
 // restores, and exits whose writes fail.
 #include "app/frm_main.h"
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "settings/frm_Ctrl.h"
 #include "settings/frm_Set.h"
 #include "settings/func_save.h"

@@ -3,7 +3,7 @@
 // temporary files a killed run left behind. The user is told which file failed and why, the
 // old files stay intact and the buffers stay in memory.
 #include "app/frm_main.h"
-#include "settings/file_io.h"
+#include "base/file_io.h"
 #include "support/session.h"
 
 #include <QAction>

@@ -7,10 +7,10 @@
 // skipped. Timings are printed, never asserted.
 #include "app/frm_main.h"
 #include "app/frm_urllist.h"
+#include "base/file_io.h"
 #include "encoding/editor_text_qt.h"
 #include "extract/frm_ExtHtml.h"
 #include "extract/frm_Extraction.h"
-#include "settings/file_io.h"
 #include "settings/frm_Set.h"
 #include "support/session.h"
 #include "tables/frm_Cnv.h"

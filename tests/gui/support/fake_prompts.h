@@ -1,6 +1,6 @@
 #pragma once
 // Scripted answers for the window's questions and dialogs, with a record of what was asked.
-#include "app/user_prompts_qt.h"
+#include "base/user_prompts_qt.h"
 
 #include <QString>
 #include <QStringList>

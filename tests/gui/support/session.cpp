@@ -1,7 +1,7 @@
 #include "support/session.h"
 
 #include "app/frm_main.h"
-#include "settings/file_io.h"
+#include "base/file_io.h"
 
 #include <QAction>
 #include <QListView>

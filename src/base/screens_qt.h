@@ -1,6 +1,6 @@
 #pragma once
 // Window places against the screens of today (window_geometry over Qt's screens).
-#include "settings/window_geometry.h"
+#include "base/window_geometry.h"
 
 #include <QRect>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "extract/frm_JobDialog.h"
+#include "base/frm_JobDialog.h"
 
-#include "app/screens_qt.h"
-#include "app/stacking_qt.h"
+#include "base/screens_qt.h"
+#include "base/stacking_qt.h"
 
 #include <QCloseEvent>
 #include <QProgressBar>

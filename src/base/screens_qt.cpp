@@ -1,4 +1,4 @@
-#include "app/screens_qt.h"
+#include "base/screens_qt.h"
 
 #include <QGuiApplication>
 #include <QScreen>

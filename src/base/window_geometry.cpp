@@ -1,4 +1,4 @@
-#include "settings/window_geometry.h"
+#include "base/window_geometry.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "app/user_prompts_qt.h"
+#include "base/user_prompts_qt.h"
 
-#include "app/stacking_qt.h"
+#include "base/stacking_qt.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "app/stacking_qt.h"
+#include "base/stacking_qt.h"
 
 #include <QApplication>
 #include <QWidget>

@@ -3,7 +3,7 @@
 // run() starts a new worker thread for the job, shows the dialog modally and returns when
 // the job has ended. The worker publishes its progress in a job::JobProgress; the dialog
 // reads it on a timer (bounded repaint rate) and the stop button only sets the atomic flag.
-#include "extract/job_progress.h"
+#include "base/job_progress.h"
 
 #include <QDialog>
 #include <functional>
