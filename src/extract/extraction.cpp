@@ -1,8 +1,8 @@
 #include "extract/extraction.h"
 
-#include "extract/byte_scan.h"
 #include "extract/extract_stream.h"
 #include "tables/cnv_table.h"
+#include "text/byte_scan.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #include "extract/html_links.h"
 
-#include "extract/byte_scan.h"
 #include "extract/extract_stream.h"
 #include "extract/extraction.h"
+#include "text/byte_scan.h"
 
 #include <algorithm>
 #include <cstring>

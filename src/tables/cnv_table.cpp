@@ -2,7 +2,7 @@
 
 #include "base/file_io.h"
 #include "encoding/jconvert.h"
-#include "extract/byte_scan.h"
+#include "text/byte_scan.h"
 
 #include <algorithm>
 #include <array>

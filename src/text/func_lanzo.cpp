@@ -1,8 +1,8 @@
 #include "text/func_lanzo.h"
 
 #include "encoding/message_quote.h"
+#include "text/byte_scan.h"
 #include "text/key_sort.h"
-#include "text/text_scan.h"
 #include "text/text_stream.h"
 #include "text/url_reference.h"
 
@@ -294,10 +294,10 @@ template <typename Line> void forEachCleanupLine(Cleanup command, std::string_vi
         return;
     }
     // Byte-wise: "<" and ">" are never part of a Shift_JIS double-byte character.
-    text_scan::NextOfTwo tags(text, '<', '>');
+    const auto nextTag = [text](std::size_t from) { return byte_scan::NextOfEither(text, from, '<', '>'); };
     if (command == Cleanup::CutOutTags) {
         std::size_t open = unset;
-        for (std::size_t i = tags.find(0); i < text.size(); i = tags.find(i + 1)) {
+        for (std::size_t i = nextTag(0); i < text.size(); i = nextTag(i + 1)) {
             if (text[i] == '<') {
                 open = i; // a second "<" restarts the tag and forgets an earlier ">"
             } else if (open != unset) {
@@ -309,7 +309,7 @@ template <typename Line> void forEachCleanupLine(Cleanup command, std::string_vi
     }
     // The texts between a ">" and the next "<"; empty ones (and, for Clean, blank ones) go.
     std::size_t close = unset;
-    for (std::size_t i = tags.find(0); i < text.size(); i = tags.find(i + 1)) {
+    for (std::size_t i = nextTag(0); i < text.size(); i = nextTag(i + 1)) {
         if (text[i] == '>') {
             close = i;
         } else if (close != unset) {

@@ -1,7 +1,6 @@
 #include "text/func_token.h"
 
-#include "extract/byte_scan.h"
-#include "text/text_scan.h"
+#include "text/byte_scan.h"
 #include "text/text_stream.h"
 
 #include <array>
@@ -91,8 +90,8 @@ public:
     FoldFinder(std::string_view text, std::string_view pattern)
         : m_text(text)
         , m_pattern(pattern)
-        , m_first(text, static_cast<char>(kFold[static_cast<Byte>(pattern.front())]),
-              upperOf(static_cast<char>(kFold[static_cast<Byte>(pattern.front())])))
+        , m_firstLower(static_cast<char>(kFold[static_cast<Byte>(pattern.front())]))
+        , m_firstUpper(upperOf(m_firstLower))
     {
         for (char c : pattern) {
             const Byte b = static_cast<Byte>(c);
@@ -105,12 +104,18 @@ public:
         if (!m_hasLetter) return findExact(m_text, m_pattern, from);
         if (m_pattern.size() > m_text.size()) return std::string_view::npos;
         const std::size_t last = m_text.size() - m_pattern.size(); // last possible start
-        for (std::size_t p = m_first.find(from); p <= last; p = m_first.find(p + 1))
+        for (std::size_t p = nextFirst(from); p <= last; p = nextFirst(p + 1))
             if (restMatches(p)) return p;
         return std::string_view::npos;
     }
 
 private:
+    // The next position of either case of the pattern's first byte.
+    std::size_t nextFirst(std::size_t from) const
+    {
+        return byte_scan::NextOfEither(m_text, from, m_firstLower, m_firstUpper);
+    }
+
     bool restMatches(std::size_t p) const
     {
         for (std::size_t k = 1; k < m_pattern.size(); ++k)
@@ -120,7 +125,8 @@ private:
 
     std::string_view m_text;
     std::string_view m_pattern;
-    text_scan::NextOfTwo m_first; // both cases of the pattern's first byte
+    char m_firstLower; // both cases of the pattern's first byte
+    char m_firstUpper;
     bool m_hasLetter = false;
 };
 
@@ -292,9 +298,9 @@ StringList SplitLines(std::string_view text)
         text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     StringList lines;
     const std::size_t n = text.size();
-    text_scan::NextOfTwo breaks(text, '\r', '\n');
     std::size_t start = 0;
-    for (std::size_t i = breaks.find(0); i < n; i = breaks.find(start)) {
+    for (std::size_t i = byte_scan::NextOfEither(text, 0, '\r', '\n'); i < n;
+         i = byte_scan::NextOfEither(text, start, '\r', '\n')) {
         lines.emplace_back(text.substr(start, i - start));
         start = i + ((text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1);
     }
@@ -383,9 +389,9 @@ namespace
 void appendNormalized(std::string &out, std::string_view text)
 {
     const std::size_t n = text.size();
-    text_scan::NextOfTwo breaks(text, '\r', '\n');
     std::size_t copied = 0;
-    for (std::size_t i = breaks.find(0); i < n; i = breaks.find(i)) {
+    for (std::size_t i = byte_scan::NextOfEither(text, 0, '\r', '\n'); i < n;
+         i = byte_scan::NextOfEither(text, i, '\r', '\n')) {
         if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') {
             i += 2; // CR LF stays as it is
             continue;

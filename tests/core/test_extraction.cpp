@@ -1,5 +1,5 @@
-#include "extract/byte_scan.h"
 #include "extract/extraction.h"
+#include "text/byte_scan.h"
 
 #include "table_dir_fixture.h"
 

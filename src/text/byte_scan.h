@@ -1,6 +1,7 @@
 #pragma once
-// Whole-buffer byte searches used by the extraction scans: sixteen bytes at a time where
-// SSE2 is available (every x86-64), a plain loop elsewhere. All are exact; they only find.
+// Whole-buffer byte searches used by the text rules and the extraction scans: sixteen bytes at
+// a time where SSE2 is available (every x86-64), a plain loop elsewhere. All are exact; they
+// only find.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -31,6 +32,15 @@ inline const char *FindEither(const char *p, const char *end, char a, char b)
         if (*p == a || *p == b) return p;
     }
     return end;
+}
+
+// The position of the first a or b at or after from in text, or text.size(). A scan that asks
+// again just past each hit reads every byte once.
+inline std::size_t NextOfEither(std::string_view text, std::size_t from, char a, char b)
+{
+    if (from >= text.size()) return text.size();
+    const char *const begin = text.data();
+    return static_cast<std::size_t>(FindEither(begin + from, begin + text.size(), a, b) - begin);
 }
 
 // The first position in [p, end) holding a space followed by 's' or 'S', or end. The byte
