@@ -2,9 +2,9 @@
 #include "app/frm_main.h"
 
 #include "app/frm_main_menus.h"
-#include "app/frm_urllist.h"
 #include "app/gui_startup_qt.h"
 #include "app/memory_guard_qt.h"
+#include "app/url_list_model_qt.h"
 #include "base/file_io.h"
 #include "base/screens_qt.h"
 #include "encoding/editor_text_qt.h"

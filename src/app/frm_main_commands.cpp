@@ -2,17 +2,17 @@
 // the text tools, the character-code and URL conversions, the tables and the view commands.
 #include "app/frm_main.h"
 
-#include "app/frm_urllist.h"
+#include "app/url_list_model_qt.h"
 #include "base/file_io.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "encoding/jconvert.h"
 #include "encoding/url_codec.h"
-#include "extract/frm_ExtHtml.h"
-#include "extract/frm_Extraction.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
-#include "tables/frm_Cnv.h"
+#include "extract/frm_ext_html.h"
+#include "extract/frm_extraction.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
+#include "tables/frm_cnv.h"
 #include "text/func_lanzo.h"
 #include "text/text_stream.h"
 

@@ -2,12 +2,12 @@
 // dropped files, the link page, and the close question with the exit sequence.
 #include "app/frm_main.h"
 
-#include "app/frm_urllist.h"
+#include "app/url_list_model_qt.h"
 #include "base/file_io.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/message_quote.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"

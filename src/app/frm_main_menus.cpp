@@ -3,7 +3,7 @@
 #include "app/frm_main.h"
 
 #include "app/frm_main_menus.h"
-#include "app/frm_urllist.h"
+#include "app/url_list_model_qt.h"
 #include "encoding/editor_text_qt.h"
 
 #include <QAction>

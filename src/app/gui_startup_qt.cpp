@@ -6,11 +6,11 @@
 #include "base/file_io.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/message_quote.h"
-#include "extract/frm_ExtHtml.h"
-#include "extract/frm_Extraction.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
-#include "tables/frm_Cnv.h"
+#include "extract/frm_ext_html.h"
+#include "extract/frm_extraction.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
+#include "tables/frm_cnv.h"
 
 #include <QApplication>
 #include <QFile>

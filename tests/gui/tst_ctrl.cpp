@@ -3,7 +3,7 @@
 #include "app/frm_main.h"
 #include "encoding/editor_text_qt.h"
 #include "extract/html_links.h"
-#include "settings/frm_Ctrl.h"
+#include "settings/frm_ctrl.h"
 #include "settings/func_save.h"
 #include "settings/http_client.h"
 #include "support/panels_support.h"

@@ -1,9 +1,9 @@
 // The progress dialogs: worker life, stop button, final bar state, the three jobs' results.
-#include "base/frm_JobDialog.h"
+#include "base/frm_job_dialog.h"
 #include "extract/extraction.h"
-#include "extract/frm_ExtHtml.h"
-#include "extract/frm_Extraction.h"
-#include "tables/frm_Cnv.h"
+#include "extract/frm_ext_html.h"
+#include "extract/frm_extraction.h"
+#include "tables/frm_cnv.h"
 
 #include <QElapsedTimer>
 #include <QFile>

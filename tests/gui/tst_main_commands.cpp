@@ -3,8 +3,8 @@
 // and the double-click on the list.
 #include "app/frm_main.h"
 #include "app/memory_guard_qt.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
 #include "support/session.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 // The menus of the main window: the enabling rules, the editing shortcuts wherever the focus
 // is, the conversion tables found at start-up, and the view commands.
 #include "app/frm_main.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
 #include "support/session.h"
 
 #include <QAction>

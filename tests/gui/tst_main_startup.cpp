@@ -2,8 +2,8 @@
 // restores, and exits whose writes fail.
 #include "app/frm_main.h"
 #include "base/file_io.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"

@@ -1,8 +1,8 @@
 // Downloads that a hostile server breaks off: the control panel keeps the old source text and
 // shows the code of the status line, and the news tab keeps its text.
 #include "app/frm_main.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
 #include "settings/http_client.h"
 #include "support/session.h"
 #include "text/func_lanzo.h"

@@ -6,14 +6,14 @@
 // settings and tables of LANZO_MEASURE_HOME (scripts/measure_window.sh); without them it is
 // skipped. Timings are printed, never asserted.
 #include "app/frm_main.h"
-#include "app/frm_urllist.h"
+#include "app/url_list_model_qt.h"
 #include "base/file_io.h"
 #include "encoding/editor_text_qt.h"
-#include "extract/frm_ExtHtml.h"
-#include "extract/frm_Extraction.h"
-#include "settings/frm_Set.h"
+#include "extract/frm_ext_html.h"
+#include "extract/frm_extraction.h"
+#include "settings/frm_set.h"
 #include "support/session.h"
-#include "tables/frm_Cnv.h"
+#include "tables/frm_cnv.h"
 #include "text/func_lanzo.h"
 
 #include <QElapsedTimer>

@@ -2,8 +2,8 @@
 // extraction reads, start-up restore, set2.ini round trip and the news download.
 #include "app/frm_main.h"
 #include "encoding/editor_text_qt.h"
-#include "settings/frm_Ctrl.h"
-#include "settings/frm_Set.h"
+#include "settings/frm_ctrl.h"
+#include "settings/frm_set.h"
 #include "settings/func_save.h"
 #include "settings/http_client.h"
 #include "support/panels_support.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Progress dialog of applying a conversion table ("変換中").
-#include "base/frm_JobDialog.h"
+#include "base/frm_job_dialog.h"
 
 #include <string>
 

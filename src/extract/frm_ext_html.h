@@ -1,6 +1,6 @@
 #pragma once
 // Progress dialog of HTML link extraction ("抽出中").
-#include "base/frm_JobDialog.h"
+#include "base/frm_job_dialog.h"
 #include "extract/html_links.h"
 
 class TfrmExtHtml : public JobDialog

@@ -1,4 +1,4 @@
-#include "settings/frm_Set.h"
+#include "settings/frm_set.h"
 
 #include "app/frm_main.h"
 #include "base/file_io.h"
@@ -6,7 +6,7 @@
 #include "base/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/download_guard_qt.h"
-#include "settings/frm_Ctrl.h"
+#include "settings/frm_ctrl.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
 #include "tables/cnv_table.h"

@@ -1,4 +1,4 @@
-#include "settings/frm_Ctrl.h"
+#include "settings/frm_ctrl.h"
 
 #include "app/frm_main.h"
 #include "base/file_io.h"

@@ -1,4 +1,4 @@
-#include "tables/frm_Cnv.h"
+#include "tables/frm_cnv.h"
 
 #include "tables/cnv_table.h"
 

@@ -1,4 +1,4 @@
-#include "app/frm_urllist.h"
+#include "app/url_list_model_qt.h"
 
 #include "encoding/editor_text_qt.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Progress dialog of extraction ("自動変換中", then "抽出中").
-#include "base/frm_JobDialog.h"
+#include "base/frm_job_dialog.h"
 #include "extract/extraction.h"
 
 class TfrmExtraction : public JobDialog

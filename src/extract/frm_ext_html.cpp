@@ -1,4 +1,4 @@
-#include "extract/frm_ExtHtml.h"
+#include "extract/frm_ext_html.h"
 
 #include <QProgressBar>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "base/frm_JobDialog.h"
+#include "base/frm_job_dialog.h"
 
 #include "base/screens_qt.h"
 #include "base/stacking_qt.h"

@@ -1,4 +1,4 @@
-#include "extract/frm_Extraction.h"
+#include "extract/frm_extraction.h"
 
 #include <QProgressBar>
 #include <QPushButton>
