@@ -84,7 +84,7 @@ void BM_RunExtractionSet2(benchmark::State &state)
     // The whole job with progress and no tables, as the window and the command line run it.
     if (!HavePage(state)) return;
     for (auto _ : state) {
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         benchmark::DoNotOptimize(extraction::RunExtraction(Page(), kSet2, {}, "/nonexistent", &progress));
     }
     Finish(state, Page().size());
@@ -95,7 +95,7 @@ void BM_RunExtractionTable40(benchmark::State &state)
     if (!HavePage(state)) return;
     const std::string tableDir = DataPath("");
     for (auto _ : state) {
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         benchmark::DoNotOptimize(extraction::RunExtraction(Page(), kSet2, { "table40" }, tableDir, &progress));
     }
     Finish(state, Page().size());
@@ -106,7 +106,7 @@ void BM_ExtractLinks(benchmark::State &state)
     if (!HavePage(state)) return;
     std::size_t links = 0;
     for (auto _ : state) {
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         links = html_links::ExtractLinks(Page(), &progress).links.size();
     }
     state.counters["links"] = static_cast<double>(links);
@@ -125,14 +125,14 @@ void BM_ApplyTable40(benchmark::State &state)
 {
     if (!HavePage(state)) return;
     func_token::StringList before, after;
-    tables::MakeCnvTable(before, after, "table40", DataPath(""));
+    cnv_table::MakeCnvTable(before, after, "table40", DataPath(""));
     if (before.size() != 40) {
         state.SkipWithError("bench/out/table40.tbl is missing or not 40 pairs");
         return;
     }
     for (auto _ : state) {
         std::string text = Page();
-        tables::ApplyPairs(text, before, after, nullptr);
+        cnv_table::ApplyPairs(text, before, after, nullptr);
         benchmark::DoNotOptimize(text);
     }
     Finish(state, Page().size());

@@ -14,11 +14,11 @@ namespace
 // The readers as the window runs them on a settings file of at most maxValues values.
 void readSettings(std::string_view in, std::size_t maxValues)
 {
-    settings::IniFile ini(in);
+    ini_file::IniFile ini(in);
     (void)ini.ReadBool("window", "menu2", true);
     ini.WriteInteger("WINDOW", "LIST", 200);
-    if (settings::IniFile(ini.serialize()).ReadInteger("window", "list", 0) != 200) std::abort();
-    if (settings::HasTooManyValues(in, maxValues)) return;
+    if (ini_file::IniFile(ini.serialize()).ReadInteger("window", "list", 0) != 200) std::abort();
+    if (settings_file::HasTooManyValues(in, maxValues)) return;
     func_save::CtrlPanelState ctrl, ctrl2;
     func_save::ApplySetIni(ctrl, in);
     func_save::ApplySetIni(ctrl2, func_save::WriteSetIni(ctrl));
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         readSettings(big, big.size() / 16);
     }
     func_token::StringList before, after;
-    tables::ParseCnvTable(in, before, after);
+    cnv_table::ParseCnvTable(in, before, after);
     if (before.size() != after.size()) std::abort();
     return 0;
 }

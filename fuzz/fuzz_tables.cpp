@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string_view text = cut == std::string_view::npos ? std::string_view() : in.substr(cut + 1);
 
     StringList before, after;
-    tables::ParseCnvTable(table, before, after);
+    cnv_table::ParseCnvTable(table, before, after);
     if (before.size() != after.size()) std::abort();
     for (std::size_t i = 0; i < before.size(); ++i) {
         // A pair lives on one line. (A tab may stay inside a field as the trail byte of a
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     // Reading the same bytes twice appends the same pairs again.
     StringList before2 = before, after2 = after;
-    tables::ParseCnvTable(table, before2, after2);
+    cnv_table::ParseCnvTable(table, before2, after2);
     if (before2.size() != 2 * before.size()) std::abort();
 
     // Pairs whose after holds its before several times multiply the text with every pair (a
@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (bound > 1e6) return 0;
 
     std::string converted(text);
-    job::JobProgress progress;
-    if (!tables::ApplyPairs(converted, before, after, &progress)) std::abort();
+    job_progress::JobProgress progress;
+    if (!cnv_table::ApplyPairs(converted, before, after, &progress)) std::abort();
     if (progress.position() > progress.maximum() && progress.maximum() > 0) std::abort();
     bool anyFound = false;
     for (const std::string &b : before)
@@ -48,10 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // A stop requested before the job starts leaves a partly converted text but never crashes.
     std::string stopped(text);
-    job::JobProgress stop;
+    job_progress::JobProgress stop;
     stop.requestStop();
-    (void)tables::ApplyPairs(stopped, before, after, &stop);
+    (void)cnv_table::ApplyPairs(stopped, before, after, &stop);
 
-    (void)tables::TableNameFromPath(table);
+    (void)cnv_table::TableNameFromPath(table);
     return 0;
 }

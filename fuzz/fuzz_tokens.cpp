@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (prepared.find_first_of("\r\n\"") != std::string::npos) std::abort();
 
     StringList viaPrepared, direct;
-    job::JobProgress p1, p2;
+    job_progress::JobProgress p1, p2;
     if (!extraction::ExtractTokens(viaPrepared, prepared, &p1)) std::abort();
     if (!extraction::ExtractTextTokens(direct, text, &p2)) std::abort();
     if (viaPrepared != direct) std::abort();

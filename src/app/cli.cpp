@@ -126,7 +126,7 @@ bool ParseSeconds(const std::string &text, long &seconds)
 
 int UsageError(const CommandInfo &command, const std::string &reason)
 {
-    PrintError(reason);
+    cli_io::PrintError(reason);
     std::string line = "usage: lanzo ";
     line += command.usage;
     line += "\n(see lanzo --help)\n";
@@ -135,7 +135,7 @@ int UsageError(const CommandInfo &command, const std::string &reason)
 }
 
 // Parses args into options; returns -1 when the command should run, otherwise the exit status.
-int Parse(const CommandInfo &command, const std::vector<std::string> &args, Options &options)
+int Parse(const CommandInfo &command, const std::vector<std::string> &args, cli_commands::Options &options)
 {
     options.command = std::string(command.name);
     std::vector<std::string> operands;
@@ -263,14 +263,14 @@ bool IsCommand(const std::string &name)
     return FindCommand(name) != nullptr;
 }
 
-int Run(const std::vector<std::string> &args, const settings::AppPaths &paths)
+int Run(const std::vector<std::string> &args, const app_paths::AppPaths &paths)
 {
     const CommandInfo *command = args.empty() ? nullptr : FindCommand(args[0]);
     if (!command) {
-        PrintError("unknown command (see lanzo --help)");
+        cli_io::PrintError("unknown command (see lanzo --help)");
         return 2;
     }
-    Options options;
+    cli_commands::Options options;
     if (const int status = Parse(*command, args, options); status >= 0) return status;
 
     // A closed pipe shows up as a write error (EPIPE), reported and turned into exit status 1.
@@ -278,24 +278,24 @@ int Run(const std::vector<std::string> &args, const settings::AppPaths &paths)
     try {
         switch (command->kind) {
         case Kind::Extract:
-            return RunExtract(options, paths);
+            return cli_commands::RunExtract(options, paths);
         case Kind::Links:
-            return RunLinks(options);
+            return cli_commands::RunLinks(options);
         case Kind::List:
-            return RunListCommand(options);
+            return cli_commands::RunListCommand(options);
         case Kind::Convert:
-            return RunConvert(options, paths);
+            return cli_commands::RunConvert(options, paths);
         case Kind::Text:
-            return RunTextCommand(options);
+            return cli_commands::RunTextCommand(options);
         case Kind::LinkPage:
-            return RunLinkPage(options);
+            return cli_commands::RunLinkPage(options);
         case Kind::Get:
-            return RunGet(options);
+            return cli_commands::RunGet(options);
         }
     } catch (const std::bad_alloc &) {
-        PrintError(std::strerror(ENOMEM));
+        cli_io::PrintError(std::strerror(ENOMEM));
     } catch (const std::exception &e) {
-        PrintError(e.what());
+        cli_io::PrintError(e.what());
     }
     return 1;
 }

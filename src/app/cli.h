@@ -13,7 +13,7 @@ namespace cli
 bool IsCommand(const std::string &name);
 // Runs one command. args: the command and its options/operands (global options removed).
 // Returns the exit status: 0 done, 1 failed, 2 usage error.
-int Run(const std::vector<std::string> &args, const settings::AppPaths &paths);
+int Run(const std::vector<std::string> &args, const app_paths::AppPaths &paths);
 // The text of --help.
 std::string HelpText();
 

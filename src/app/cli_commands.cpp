@@ -26,7 +26,7 @@
 #include <thread>
 #include <utility>
 
-namespace cli
+namespace cli_commands
 {
 namespace
 {
@@ -43,7 +43,7 @@ class SourceText
 public:
     bool load(const std::string &file)
     {
-        if (!ReadInput(file, m_input)) return false;
+        if (!cli_io::ReadInput(file, m_input)) return false;
         const std::string_view raw = m_input.view();
         if (text_stream::IsSourceForm(raw)) {
             m_text = raw;
@@ -70,7 +70,7 @@ public:
     }
 
 private:
-    InputBytes m_input;
+    cli_io::InputBytes m_input;
     std::string m_copy;
     std::string_view m_text;
 };
@@ -78,43 +78,45 @@ private:
 // A text command puts its result back into the source text as a whole, which normalizes it.
 int WriteSourceText(std::string_view result, int status)
 {
-    const bool written = text_stream::IsSourceForm(result) ? WriteOutput(result)
-                                                           : WriteOutput(func_token::NormalizeLineBreaks(result));
+    const bool written = text_stream::IsSourceForm(result)
+        ? cli_io::WriteOutput(result)
+        : cli_io::WriteOutput(func_token::NormalizeLineBreaks(result));
     return written ? status : 1;
 }
 
 int WriteList(const StringList &items, bool crlf, int status)
 {
-    if (!WriteOutput(JoinItems(items, crlf))) return 1;
+    if (!cli_io::WriteOutput(cli_io::JoinItems(items, crlf))) return 1;
     return status;
 }
 
 bool TableExists(const std::string &tableDir, std::string_view name)
 {
-    return file_io::FileExists(tables::TablePath(tableDir, name));
+    return file_io::FileExists(cnv_table::TablePath(tableDir, name));
 }
 
 int Stopped()
 {
-    PrintError("stopped");
+    cli_io::PrintError("stopped");
     return 1;
 }
 
 } // namespace
 
-int RunExtract(const Options &options, const settings::AppPaths &paths)
+int RunExtract(const Options &options, const app_paths::AppPaths &paths)
 {
     // The stored settings matter unless the command line replaces all three of their parts.
     func_save::SetDialogState stored;
     if (!(options.conditionsGiven && !options.tables.empty() && options.expand.has_value())) {
-        const settings::SettingsFileRead read = settings::ReadSettingsFile(paths.set2Ini, settings::kMaxSettingsValues);
+        const settings_file::SettingsFileRead read
+            = settings_file::ReadSettingsFile(paths.set2Ini, settings_file::kMaxSettingsValues);
         const file_io::ReadResult &settingsFile = read.read;
         if (settingsFile.ok) {
             func_save::ApplySet2Ini(stored, settingsFile.data);
         } else if (settingsFile.tooLarge) {
-            PrintError(read.message);
+            cli_io::PrintError(read.message);
         } else if (!settingsFile.missing) {
-            PrintError(message_quote::Quoted(paths.set2Ini) + ": " + settingsFile.error.reason);
+            cli_io::PrintError(message_quote::Quoted(paths.set2Ini) + ": " + settingsFile.error.reason);
             return 1;
         }
     }
@@ -149,16 +151,16 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
     // A missing table adds no pairs, as in the window; the command line says so.
     for (std::size_t i = 0; i < tableNames.size(); ++i)
         if (!TableExists(paths.tableDir, tableNames[i]))
-            PrintError("table " + message_quote::Quoted(shownNames[i]) + " not found");
+            cli_io::PrintError("table " + message_quote::Quoted(shownNames[i]) + " not found");
     if (conditions.prefixes.empty() && conditions.middles.empty() && conditions.suffixes.empty())
-        PrintError("no extraction condition is set (give -p, -m or -s, or check some in the settings)");
+        cli_io::PrintError("no extraction condition is set (give -p, -m or -s, or check some in the settings)");
 
-    job::JobProgress progress;
+    job_progress::JobProgress progress;
     if (tableNames.empty() && !autoExpand) {
         // The URLs go straight from the text into the output, no string per URL.
-        HeldOutput out;
+        cli_io::HeldOutput out;
         bool stopped = false;
-        const bool finished = RunJob(progress, [&] {
+        const bool finished = cli_io::RunJob(progress, [&] {
             stopped = !extract_stream::ForEachMatch(
                 source.text(), conditions, &progress, [&](std::string_view url) { out.appendItem(url, options.crlf); });
         });
@@ -168,7 +170,7 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
     }
 
     extraction::ExtractionResult result;
-    const bool finished = RunJob(progress,
+    const bool finished = cli_io::RunJob(progress,
         [&] { result = extraction::RunExtraction(source.text(), conditions, tableNames, paths.tableDir, &progress); });
     if (!finished || result.stopped) return Stopped();
     source.release();
@@ -179,7 +181,7 @@ int RunExtract(const Options &options, const settings::AppPaths &paths)
         if (expanded.ok) {
             result.urls = std::move(expanded.items);
         } else {
-            PrintError(expanded.message);
+            cli_io::PrintError(expanded.message);
             status = 1;
         }
     }
@@ -190,10 +192,10 @@ int RunLinks(const Options &options)
 {
     SourceText source;
     if (!source.load(options.file)) return 1;
-    job::JobProgress progress;
-    HeldOutput out;
+    job_progress::JobProgress progress;
+    cli_io::HeldOutput out;
     bool stopped = false;
-    const bool finished = RunJob(progress, [&] {
+    const bool finished = cli_io::RunJob(progress, [&] {
         stopped = !extract_stream::ForEachLink(
             source.text(), &progress, [&](std::string_view link) { out.appendItem(link, options.crlf); });
     });
@@ -287,7 +289,7 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
     std::string block;
     block.reserve(kBlock + 4096);
     // The sink's writer thread writes a full block while the next one is made.
-    OutputSink out(2 * kBlock);
+    cli_io::OutputSink out(2 * kBlock);
     const text_stream::Emit write = [&](std::string_view bytes) { out.append(bytes); };
     std::size_t index = 0;
     text_stream::ForEachLine(raw, [&](std::string_view item) {
@@ -302,7 +304,7 @@ std::optional<int> StreamExpand(std::string_view raw, bool crlf)
 // sort, dedup and correct over views of the lines.
 int WriteListViews(const std::vector<std::string_view> &lines, const std::string &command, const Options &options)
 {
-    OutputSink out;
+    cli_io::OutputSink out;
     const std::string_view eol = options.crlf ? "\r\n" : "\n";
     const auto put = [&](std::string_view item) {
         out.append(item);
@@ -318,7 +320,7 @@ int WriteListViews(const std::vector<std::string_view> &lines, const std::string
                 for (std::size_t k = i; k < lines.size(); ++k)
                     put(lines[k]);
                 out.flush();
-                PrintError(func_lanzo::CorrectList(base, { std::string(lines[i]) }).message);
+                cli_io::PrintError(func_lanzo::CorrectList(base, { std::string(lines[i]) }).message);
                 return 1;
             }
             put(*corrected);
@@ -337,8 +339,8 @@ int WriteListViews(const std::vector<std::string_view> &lines, const std::string
 int RunListCommand(const Options &options)
 {
     const std::string &command = options.command;
-    InputBytes raw;
-    if (!ReadInput(options.file, raw)) return 1;
+    cli_io::InputBytes raw;
+    if (!cli_io::ReadInput(options.file, raw)) return 1;
     if (command == "expand") {
         if (const std::optional<int> status = StreamExpand(raw.view(), options.crlf)) return *status;
     }
@@ -355,13 +357,13 @@ int RunListCommand(const Options &options)
     func_lanzo::ExpandListResult expanded = func_lanzo::ExpandList(items);
     if (!expanded.ok) {
         const int status = WriteList(items, options.crlf, 1);
-        PrintError(expanded.message);
+        cli_io::PrintError(expanded.message);
         return status;
     }
     return WriteList(expanded.items, options.crlf, 0);
 }
 
-int RunConvert(const Options &options, const settings::AppPaths &paths)
+int RunConvert(const Options &options, const app_paths::AppPaths &paths)
 {
     const std::string name = jconvert::Utf8ToSjisName(options.operand);
     SourceText loaded;
@@ -369,21 +371,21 @@ int RunConvert(const Options &options, const settings::AppPaths &paths)
     if (!TableExists(paths.tableDir, name)) {
         // The window would write the text back unchanged; a script should hear of the typo.
         const int status = WriteSourceText(loaded.text(), 1);
-        PrintError("table " + message_quote::Quoted(options.operand) + " not found");
+        cli_io::PrintError("table " + message_quote::Quoted(options.operand) + " not found");
         return status;
     }
     // The pairs change the text in place, so it needs a copy of its own.
     std::string source = loaded.take();
 
-    job::JobProgress progress;
+    job_progress::JobProgress progress;
     bool completed = false;
-    const bool finished = RunJob(progress, [&] {
+    const bool finished = cli_io::RunJob(progress, [&] {
         progress.setCaption("変換中");
         StringList before, after;
-        tables::MakeCnvTable(before, after, name, paths.tableDir);
+        cnv_table::MakeCnvTable(before, after, name, paths.tableDir);
         progress.setMaximum(static_cast<std::int64_t>(before.size()));
         // Converting in place is safe: a stopped run writes nothing.
-        completed = tables::ApplyPairs(source, before, after, &progress);
+        completed = cnv_table::ApplyPairs(source, before, after, &progress);
     });
     if (!finished || !completed) return Stopped();
     return WriteSourceText(source, 0);
@@ -486,7 +488,7 @@ url_codec::CommandResult RunWholeText(const std::string &command, bool lines, st
 int WriteTextResult(const url_codec::CommandResult &result)
 {
     const int status = WriteSourceText(result.text, result.ok ? 0 : 1);
-    if (!result.ok) PrintError(result.message);
+    if (!result.ok) cli_io::PrintError(result.message);
     return status;
 }
 
@@ -497,8 +499,8 @@ int WriteTextResult(const url_codec::CommandResult &result)
 // one on a helper thread; they are written in order.
 int RunPiecewise(const Options &options, Piecewise kind)
 {
-    InputBytes input;
-    if (!ReadInput(options.file, input)) return 1;
+    cli_io::InputBytes input;
+    if (!cli_io::ReadInput(options.file, input)) return 1;
     const std::string_view raw = input.view();
     const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines;
     std::optional<Helper> helper;
@@ -560,7 +562,7 @@ int RunPiecewise(const Options &options, Piecewise kind)
     text_stream::BreakNormalizer loading, storing;
     std::string storeScratch, held;
     // A converted piece is mostly written straight from its slot; only short ones are gathered.
-    OutputSink out(kPieceSize / 2);
+    cli_io::OutputSink out(kPieceSize / 2);
     const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
     bool done = refused;
     if (helper && !done) {
@@ -640,7 +642,7 @@ int RunCleanup(const Options &options, func_lanzo::Cleanup command)
     SourceText source;
     if (!source.load(options.file)) return 1;
     constexpr std::size_t kBlock = 1u << 20;
-    OutputSink out(kBlock);
+    cli_io::OutputSink out(kBlock);
     text_stream::BreakNormalizer storing;
     std::string block, scratch;
     block.reserve(kBlock + (64u << 10));
@@ -671,19 +673,19 @@ int RunLinkPage(const Options &options)
 {
     // The items are the list file's lines, read in place; the page (about three times the
     // list) goes to the temporary file in blocks and replaces the target once complete.
-    InputBytes list;
-    if (!ReadInput(options.file, list)) return 1;
+    cli_io::InputBytes list;
+    if (!cli_io::ReadInput(options.file, list)) return 1;
     const std::string_view text = list.view();
     const std::string &path = options.outFile.value_or("");
     if (text.empty() || text.front() == '\0') {
         // The window offers the command only for a non-empty list.
-        PrintError("the list is empty; " + message_quote::Quoted(path) + " was not written");
+        cli_io::PrintError("the list is empty; " + message_quote::Quoted(path) + " was not written");
         return 0;
     }
     file_io::IoError error;
     file_io::AtomicFileWriter writer;
     if (!writer.open(path, &error)) {
-        PrintError(message_quote::Quoted(path) + ": " + error.reason);
+        cli_io::PrintError(message_quote::Quoted(path) + ": " + error.reason);
         return 1;
     }
     constexpr std::size_t kBlock = 1u << 20;
@@ -700,7 +702,7 @@ int RunLinkPage(const Options &options)
     block.append(func_lanzo::LinkPageFooter());
     writer.write(block);
     if (!writer.commit(&error)) {
-        PrintError(message_quote::Quoted(path) + ": " + error.reason);
+        cli_io::PrintError(message_quote::Quoted(path) + ": " + error.reason);
         return 1;
     }
     return 0;
@@ -708,26 +710,26 @@ int RunLinkPage(const Options &options)
 
 int RunGet(const Options &options)
 {
-    http::Result result;
+    http_client::Result result;
     {
-        InterruptGuard guard;
-        http::Limits limits;
+        cli_io::InterruptGuard guard;
+        http_client::Limits limits;
         limits.idleTimeoutSeconds = options.idleTimeoutSeconds;
-        http::HttpClient client(limits);
+        http_client::HttpClient client(limits);
         result = client.Get(
-            options.operand, [] { return !InterruptGuard::interrupted(); },
-            options.web ? http::Mode::Web : http::Mode::Plain);
-        if (InterruptGuard::interrupted()) return Stopped();
+            options.operand, [] { return !cli_io::InterruptGuard::interrupted(); },
+            options.web ? http_client::Mode::Web : http_client::Mode::Plain);
+        if (cli_io::InterruptGuard::interrupted()) return Stopped();
     }
     // Without the web mode nothing is followed: the page came from the address as given.
     const std::string &finalUrl = options.web && !result.finalUrl.empty() ? result.finalUrl : options.operand;
     int status = 0;
     if (result.ok) {
         if (options.toSjis) result.body = page_convert::ToShiftJis(result.body, result.contentType).text;
-        if (!WriteOutput(result.body)) status = 1;
+        if (!cli_io::WriteOutput(result.body)) status = 1;
         file_io::IoError error;
         if (options.finalUrlFile && !file_io::WriteFileAtomic(*options.finalUrlFile, finalUrl + "\n", &error)) {
-            PrintError(message_quote::Quoted(*options.finalUrlFile) + ": " + error.reason);
+            cli_io::PrintError(message_quote::Quoted(*options.finalUrlFile) + ": " + error.reason);
             status = 1;
         }
     }
@@ -741,10 +743,10 @@ int RunGet(const Options &options)
     }
     std::fwrite(label.data(), 1, label.size(), stderr);
     if (!result.ok) {
-        if (!result.error.empty()) PrintError(message_quote::Quoted(options.operand) + ": " + result.error);
+        if (!result.error.empty()) cli_io::PrintError(message_quote::Quoted(options.operand) + ": " + result.error);
         return 1;
     }
     return status;
 }
 
-} // namespace cli
+} // namespace cli_commands

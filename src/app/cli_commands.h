@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace cli
+namespace cli_commands
 {
 
 // Everything the command line said, after parsing.
@@ -27,12 +27,12 @@ struct Options {
 };
 
 // Each returns the exit status (0 done, 1 failed).
-int RunExtract(const Options &options, const settings::AppPaths &paths);
+int RunExtract(const Options &options, const app_paths::AppPaths &paths);
 int RunLinks(const Options &options);
 int RunListCommand(const Options &options); // expand, correct, sort, dedup
-int RunConvert(const Options &options, const settings::AppPaths &paths);
+int RunConvert(const Options &options, const app_paths::AppPaths &paths);
 int RunTextCommand(const Options &options); // encode, decode, the code conversions, the cleanups
 int RunLinkPage(const Options &options);
 int RunGet(const Options &options);
 
-} // namespace cli
+} // namespace cli_commands

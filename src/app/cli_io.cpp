@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace cli
+namespace cli_io
 {
 namespace
 {
@@ -129,7 +129,7 @@ bool MapFile(int fd, const std::string &name, void *&map, std::size_t &size)
 class ProgressBar
 {
 public:
-    explicit ProgressBar(const job::JobProgress &progress)
+    explicit ProgressBar(const job_progress::JobProgress &progress)
         : m_progress(progress)
     {
     }
@@ -173,7 +173,7 @@ public:
     }
 
 private:
-    const job::JobProgress &m_progress;
+    const job_progress::JobProgress &m_progress;
     std::string m_lastLine;
 };
 
@@ -424,7 +424,7 @@ bool InterruptGuard::interrupted()
     return g_interrupted != 0;
 }
 
-bool RunJob(job::JobProgress &progress, const std::function<void()> &work)
+bool RunJob(job_progress::JobProgress &progress, const std::function<void()> &work)
 {
     InterruptGuard guard;
     std::mutex mutex;
@@ -468,4 +468,4 @@ bool RunJob(job::JobProgress &progress, const std::function<void()> &work)
     return !InterruptGuard::interrupted();
 }
 
-} // namespace cli
+} // namespace cli_io

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace cli
+namespace cli_io
 {
 
 // "lanzo: " + message + newline on standard error.
@@ -116,6 +116,6 @@ public:
 // progress bar is drawn on standard error when that is a terminal and the job takes longer
 // than about a second. Returns false when Ctrl+C was pressed (the job was asked to stop).
 // An exception thrown by work is rethrown here after the worker has ended.
-bool RunJob(job::JobProgress &progress, const std::function<void()> &work);
+bool RunJob(job_progress::JobProgress &progress, const std::function<void()> &work);
 
-} // namespace cli
+} // namespace cli_io

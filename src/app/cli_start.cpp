@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-namespace cli
+namespace cli_start
 {
 
 StartOptions ParseStartOptions(int argc, const char *const *argv)
@@ -74,4 +74,4 @@ std::vector<std::string> WindowArguments(
     return args;
 }
 
-} // namespace cli
+} // namespace cli_start

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace cli
+namespace cli_start
 {
 
 struct StartOptions {
@@ -37,4 +37,4 @@ std::vector<std::string> WindowProgramCandidates(const std::string &exeDir, cons
 std::vector<std::string> WindowArguments(
     const std::string &argv0, const std::string &home, const std::vector<std::string> &rest);
 
-} // namespace cli
+} // namespace cli_start

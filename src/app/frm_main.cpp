@@ -84,7 +84,7 @@ int longestLine(const QTextDocument *doc)
 
 } // namespace
 
-TfrmMain::TfrmMain(const settings::AppPaths &paths, UserPrompts *prompts, QWidget *parent)
+TfrmMain::TfrmMain(const app_paths::AppPaths &paths, UserPrompts *prompts, QWidget *parent)
     : QMainWindow(parent)
     , m_paths(paths)
     , m_prompts(prompts)
@@ -192,7 +192,7 @@ void TfrmMain::FormCreate()
     m_fileName.clear();
     updateTitle();
 
-    settings::IniFile ini;
+    ini_file::IniFile ini;
     if (const file_io::ReadResult r = readSettingsFile(m_paths.windowFile); r.ok) ini.parse(r.data);
     RestoreWindowPlace(this, ini.ReadInteger("WINDOW", "LEFT", 0), ini.ReadInteger("WINDOW", "TOP", 0),
         ini.ReadInteger("WINDOW", "WIDTH", 500), ini.ReadInteger("WINDOW", "HEIGHT", 500));
@@ -223,8 +223,8 @@ void TfrmMain::FormCreate()
         throw;
     }
 
-    for (const std::string &path : tables::SearchTableFiles(m_paths.tableDir))
-        addTableItems(tables::TableNameFromPath(path));
+    for (const std::string &path : cnv_table::SearchTableFiles(m_paths.tableDir))
+        addTableItems(cnv_table::TableNameFromPath(path));
 }
 
 void TfrmMain::updateTitle()

@@ -30,15 +30,15 @@ class TfrmMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    TfrmMain(const settings::AppPaths &paths, UserPrompts *prompts, QWidget *parent = nullptr);
+    TfrmMain(const app_paths::AppPaths &paths, UserPrompts *prompts, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
     // Start-up hands over the other windows once they exist.
     void setWindows(TfrmCtrl *ctrl, TfrmCnv *cnv, TfrmExtraction *extraction, TfrmExtHtml *extHtml, TfrmSet *set);
-    const settings::AppPaths &paths() const { return m_paths; }
+    const app_paths::AppPaths &paths() const { return m_paths; }
     UserPrompts *prompts() const { return m_prompts; }
     // The bytes of a settings file. A file too large to be one is set aside unread (ok false),
-    // and the user is told where it went. maxValues: see settings::ReadSettingsFile.
+    // and the user is told where it went. maxValues: see settings_file::ReadSettingsFile.
     file_io::ReadResult readSettingsFile(const std::string &path, std::size_t maxValues = SIZE_MAX);
 
     // ---- Source text (bytes, CR LF line breaks) ----
@@ -241,7 +241,7 @@ private:
     void sortList(std::vector<std::size_t> (*order)(const std::vector<std::string_view> &));
     void writeBackTable(bool completed, const std::string &result);
 
-    settings::AppPaths m_paths;
+    app_paths::AppPaths m_paths;
     UserPrompts *m_prompts;
     QString m_fileName;
 

@@ -65,7 +65,7 @@ void TfrmMain::reportFileError(const char *what, const file_io::IoError &error)
 
 file_io::ReadResult TfrmMain::readSettingsFile(const std::string &path, std::size_t maxValues)
 {
-    settings::SettingsFileRead read = settings::ReadSettingsFile(path, maxValues);
+    settings_file::SettingsFileRead read = settings_file::ReadSettingsFile(path, maxValues);
     if (!read.message.empty()) m_prompts->showError(this, QString::fromStdString(read.message));
     return std::move(read.read);
 }
@@ -251,7 +251,7 @@ bool TfrmMain::FormClose()
     if (m_ctrl) write(m_paths.setIni, func_save::WriteSetIni(m_ctrl->state()));
     if (m_set) write(m_paths.set2Ini, func_save::WriteSet2Ini(m_set->state()));
 
-    settings::IniFile ini;
+    ini_file::IniFile ini;
     if (const file_io::ReadResult r = readSettingsFile(m_paths.windowFile); r.ok) ini.parse(r.data);
     ini.WriteInteger("WINDOW", "WIDTH", width());
     ini.WriteInteger("WINDOW", "HEIGHT", height());

@@ -48,7 +48,7 @@ QFont LanzoFont()
     return font;
 }
 
-GuiWindows CreateWindows(const settings::AppPaths &paths, UserPrompts *prompts)
+GuiWindows CreateWindows(const app_paths::AppPaths &paths, UserPrompts *prompts)
 {
     // Temporary files of an earlier run that was killed while it saved (the saved files
     // themselves are intact).
@@ -100,7 +100,7 @@ void TakeOver(TfrmMain *main, const QStringList &files)
 
 } // namespace
 
-int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::vector<std::string> &files)
+int RunGui(int argc, char **argv, const app_paths::AppPaths &paths, const std::vector<std::string> &files)
 {
     const bool preferX11 = PreferX11();
     LanzoApplication app(argc, argv);

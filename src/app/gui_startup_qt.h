@@ -16,7 +16,7 @@ class TfrmExtHtml;
 class UserPrompts;
 
 // files: paths named on the command line; the last one is opened like a dropped file.
-int RunGui(int argc, char **argv, const settings::AppPaths &paths, const std::vector<std::string> &files = {});
+int RunGui(int argc, char **argv, const app_paths::AppPaths &paths, const std::vector<std::string> &files = {});
 
 // Registers the icons; safe to call more than once.
 void InitLanzoResources();
@@ -39,4 +39,4 @@ struct GuiWindows {
     GuiWindows(GuiWindows &&) noexcept;
     ~GuiWindows(); // the panels go before the main window they point to
 };
-GuiWindows CreateWindows(const settings::AppPaths &paths, UserPrompts *prompts);
+GuiWindows CreateWindows(const app_paths::AppPaths &paths, UserPrompts *prompts);

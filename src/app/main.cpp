@@ -22,7 +22,7 @@ namespace
 // Replaces this process with the window program; returns only when none could be started.
 int StartWindow(const char *argv0, const std::string &home, const std::vector<std::string> &rest)
 {
-    const std::vector<std::string> args = cli::WindowArguments(argv0, home, rest);
+    const std::vector<std::string> args = cli_start::WindowArguments(argv0, home, rest);
     std::vector<char *> argv;
     for (const std::string &arg : args)
         argv.push_back(const_cast<char *>(arg.c_str()));
@@ -31,7 +31,7 @@ int StartWindow(const char *argv0, const std::string &home, const std::vector<st
     std::string tried;
     int reason = ENOENT;
     for (const std::string &program :
-        cli::WindowProgramCandidates(file_io::ExecutableDir(), LANZO_WINDOW_FROM_BINDIR)) {
+        cli_start::WindowProgramCandidates(file_io::ExecutableDir(), LANZO_WINDOW_FROM_BINDIR)) {
         std::fflush(nullptr);
         ::execv(program.c_str(), argv.data());
         if (errno != ENOENT || tried.empty()) reason = errno;
@@ -46,7 +46,7 @@ int StartWindow(const char *argv0, const std::string &home, const std::vector<st
 
 int main(int argc, char **argv)
 {
-    const cli::StartOptions start = cli::ParseStartOptions(argc, argv);
+    const cli_start::StartOptions start = cli_start::ParseStartOptions(argc, argv);
     if (!start.error.empty()) {
         std::fprintf(stderr, "lanzo: %s\n", start.error.c_str());
         return 2;
@@ -60,17 +60,17 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    const settings::AppPaths paths = settings::ResolveAppPaths(start.home);
-    settings::SeedDefaults(paths);
+    const app_paths::AppPaths paths = app_paths::ResolveAppPaths(start.home);
+    app_paths::SeedDefaults(paths);
 
     const std::vector<std::string> &rest = start.rest;
     if (!rest.empty() && rest[0].rfind("-", 0) != 0 && cli::IsCommand(rest[0])) {
-        http::GlobalInit();
+        http_client::GlobalInit();
         return cli::Run(rest, paths);
     }
     // Anything else that is not an option names files to open in the window (the desktop's
     // "open with" hands them over this way); a bare word that is no file is a mistyped command.
-    const cli::WindowFiles files = cli::WindowFilesOf(rest);
+    const cli_start::WindowFiles files = cli_start::WindowFilesOf(rest);
     if (!files.badWord.empty()) {
         std::fprintf(
             stderr, "lanzo: unknown command '%s' (see lanzo --help)\n", message_quote::Quoted(files.badWord).c_str());

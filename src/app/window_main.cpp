@@ -10,18 +10,18 @@
 
 int main(int argc, char **argv)
 {
-    const cli::StartOptions start = cli::ParseStartOptions(argc, argv);
+    const cli_start::StartOptions start = cli_start::ParseStartOptions(argc, argv);
     if (!start.error.empty()) {
         std::fprintf(stderr, "lanzo: %s\n", start.error.c_str());
         return 2;
     }
-    const cli::WindowFiles files = cli::WindowFilesOf(start.rest);
+    const cli_start::WindowFiles files = cli_start::WindowFilesOf(start.rest);
     if (!files.badWord.empty()) {
         std::fprintf(stderr, "lanzo: '%s' is no file\n", message_quote::Quoted(files.badWord).c_str());
         return 2;
     }
-    http::GlobalInit();
-    const settings::AppPaths paths = settings::ResolveAppPaths(start.home);
-    settings::SeedDefaults(paths);
+    http_client::GlobalInit();
+    const app_paths::AppPaths paths = app_paths::ResolveAppPaths(start.home);
+    app_paths::SeedDefaults(paths);
     return RunGui(argc, argv, paths, files.files);
 }

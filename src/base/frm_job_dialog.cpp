@@ -41,11 +41,11 @@ JobDialog::~JobDialog()
     }
 }
 
-bool JobDialog::runJob(std::function<void(job::JobProgress &)> job)
+bool JobDialog::runJob(std::function<void(job_progress::JobProgress &)> job)
 {
     if (m_running) return false; // one run at a time; the modal dialog makes this unreachable from the UI
 
-    m_progress = std::make_shared<job::JobProgress>();
+    m_progress = std::make_shared<job_progress::JobProgress>();
     m_shownCaptionSerial = m_progress->captionSerial();
     m_failed = false;
     m_running = true;

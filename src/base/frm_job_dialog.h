@@ -1,7 +1,7 @@
 #pragma once
 // The shared shape of the three progress dialogs: a bar, a stop button, no close box, modal.
 // run() starts a new worker thread for the job, shows the dialog modally and returns when
-// the job has ended. The worker publishes its progress in a job::JobProgress; the dialog
+// the job has ended. The worker publishes its progress in a job_progress::JobProgress; the dialog
 // reads it on a timer (bounded repaint rate) and the stop button only sets the atomic flag.
 #include "base/job_progress.h"
 
@@ -24,7 +24,7 @@ public:
     QProgressBar *bar() const { return m_bar; }
     QPushButton *stopButton() const { return m_stop; }
     // The progress of the running job (or of the last one).
-    job::JobProgress *progress() const { return m_progress.get(); }
+    job_progress::JobProgress *progress() const { return m_progress.get(); }
     // True from the start of a run until its termination callback has run.
     bool isRunning() const { return m_running; }
     // Number of runs started so far; every run gets a worker thread of its own.
@@ -41,7 +41,7 @@ protected:
     // Runs job on a new worker thread behind the modal dialog; returns after the job has
     // returned and the dialog has closed. Returns false when the job failed (threw): the
     // callers then treat the run like a stopped one.
-    bool runJob(std::function<void(job::JobProgress &)> job);
+    bool runJob(std::function<void(job_progress::JobProgress &)> job);
 
     void reject() override; // Esc does not close a running job's dialog
     void closeEvent(class QCloseEvent *event) override;
@@ -61,7 +61,7 @@ private:
     QProgressBar *m_bar;
     QPushButton *m_stop;
     QTimer *m_timer;
-    std::shared_ptr<job::JobProgress> m_progress;
+    std::shared_ptr<job_progress::JobProgress> m_progress;
     std::thread m_worker;
     bool m_running = false;
     bool m_failed = false;

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-namespace job
+namespace job_progress
 {
 
 class JobProgress
@@ -49,4 +49,4 @@ private:
 // (and at the very end), so a stop takes effect within microseconds at no measurable cost.
 constexpr std::int64_t kScanChunk = 1 << 16;
 
-} // namespace job
+} // namespace job_progress

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-namespace cp932
+namespace cp932_tables
 {
 namespace
 {
@@ -107,4 +107,4 @@ const Tables &Get()
     return *tables;
 }
 
-} // namespace cp932
+} // namespace cp932_tables

@@ -4,7 +4,7 @@
 // pairs and by the UTF-16 unit for encoding; 0 means "no mapping".
 #include <cstdint>
 
-namespace cp932
+namespace cp932_tables
 {
 
 struct Tables {
@@ -32,4 +32,4 @@ constexpr char16_t HalfWidthKana(unsigned char c)
     return char16_t(0xFF61 + (c - 0xA1));
 }
 
-} // namespace cp932
+} // namespace cp932_tables

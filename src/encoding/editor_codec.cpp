@@ -35,8 +35,8 @@ constexpr std::array<char16_t, 256> makeSingles()
     for (unsigned b = 0; b < 256; ++b) {
         if (b < 0x80)
             t[b] = char16_t(b);
-        else if (cp932::IsHalfWidthKana(static_cast<unsigned char>(b)))
-            t[b] = cp932::HalfWidthKana(static_cast<unsigned char>(b));
+        else if (cp932_tables::IsHalfWidthKana(static_cast<unsigned char>(b)))
+            t[b] = cp932_tables::HalfWidthKana(static_cast<unsigned char>(b));
         else
             t[b] = char16_t(kRawByteBase + b);
     }
@@ -85,7 +85,7 @@ template <bool lineBreaks> inline unsigned decodeAscii16(const unsigned char *p,
 
 template <bool lineBreaks, bool fast> std::size_t decodeInto(std::string_view bytes, char16_t *out)
 {
-    const char16_t *const pairs = cp932::Get().pairExact;
+    const char16_t *const pairs = cp932_tables::Get().pairExact;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const auto *const end = p + bytes.size();
     char16_t *o = out;
@@ -163,7 +163,7 @@ template <bool lineBreaks> inline unsigned encodeAscii8(const char16_t *p, char 
 
 template <bool lineBreaks, bool fast> std::size_t encodeInto(std::u16string_view text, char *out)
 {
-    const std::uint16_t *const table = cp932::Get().editorEncode;
+    const std::uint16_t *const table = cp932_tables::Get().editorEncode;
     const char16_t *p = text.data();
     const char16_t *const end = p + text.size();
     char *o = out;
@@ -251,7 +251,7 @@ std::string EncodeLine(std::u16string_view text)
 
 std::string EncodeUrlLine(std::u16string_view text)
 {
-    const std::uint16_t *const table = cp932::Get().editorEncode;
+    const std::uint16_t *const table = cp932_tables::Get().editorEncode;
     std::string out;
     out.reserve(text.size());
     const auto percent = [&out](unsigned byte) {

@@ -163,7 +163,7 @@ constexpr std::array<Byte, 256> makeSjisClasses()
 {
     std::array<Byte, 256> t {};
     for (unsigned b = 0; b < 256; ++b)
-        t[b] = b < 0x80 ? kAscii : cp932::IsHalfWidthKana(Byte(b)) ? kHalfWidth : kLead;
+        t[b] = b < 0x80 ? kAscii : cp932_tables::IsHalfWidthKana(Byte(b)) ? kHalfWidth : kLead;
     return t;
 }
 constexpr std::array<Byte, 256> kSjisClass = makeSjisClasses();
@@ -173,7 +173,9 @@ constexpr std::array<char16_t, 256> makePlatformSingles()
 {
     std::array<char16_t, 256> t {};
     for (unsigned b = 0; b < 256; ++b)
-        t[b] = b < 0x80 ? char16_t(b) : cp932::IsHalfWidthKana(Byte(b)) ? cp932::HalfWidthKana(Byte(b)) : kInvalidByte;
+        t[b] = b < 0x80                              ? char16_t(b)
+            : cp932_tables::IsHalfWidthKana(Byte(b)) ? cp932_tables::HalfWidthKana(Byte(b))
+                                                     : kInvalidByte;
     return t;
 }
 constexpr std::array<char16_t, 256> kPlatformSingles = makePlatformSingles();
@@ -467,7 +469,7 @@ void SjisToEuc(std::string_view in, std::string &out)
                 p += n;
                 o += n;
                 // Half-width kana, a few at most, before the next block.
-                for (int k = 0; n < 64 && k < 16 && p < end && cp932::IsHalfWidthKana(p[0]); ++k) {
+                for (int k = 0; n < 64 && k < 16 && p < end && cp932_tables::IsHalfWidthKana(p[0]); ++k) {
                     o[0] = '\x8e';
                     o[1] = char(p[0]);
                     o += 2;
@@ -543,7 +545,7 @@ std::string Utf8ToSjis(std::string_view in)
 
 bool Utf8ToSjis(std::string_view in, std::string &out)
 {
-    const std::uint16_t *const table = cp932::Get().encode;
+    const std::uint16_t *const table = cp932_tables::Get().encode;
     bool malformed = false;
     char16_t previous = 0;
     const auto put = [&](char *&o, unsigned u) {
@@ -649,7 +651,7 @@ bool Utf8ToSjis(std::string_view in, std::string &out)
 
 std::string SjisToUtf8(std::string_view in)
 {
-    const char16_t *const pairs = cp932::Get().pairDecode;
+    const char16_t *const pairs = cp932_tables::Get().pairDecode;
     return convertBlocks<char, 3>(bytesOf(in), [pairs](const Byte *p, const Byte *blockEnd, const Byte *end, char *&o) {
         const Byte *const stop = std::min(blockEnd, end - 1);
         while (p < stop)
@@ -661,7 +663,7 @@ std::string SjisToUtf8(std::string_view in)
 
 std::u16string Cp932ToUtf16(std::string_view in)
 {
-    const char16_t *const pairs = cp932::Get().pairDecode;
+    const char16_t *const pairs = cp932_tables::Get().pairDecode;
     return convertBlocks<char16_t, 1>(
         bytesOf(in), [pairs](const Byte *p, const Byte *blockEnd, const Byte *end, char16_t *&o) {
             const Byte *const stop = std::min(blockEnd, end - 1);
@@ -674,7 +676,7 @@ std::u16string Cp932ToUtf16(std::string_view in)
 
 std::string Utf16ToCp932(std::u16string_view in)
 {
-    const std::uint16_t *const table = cp932::Get().encode;
+    const std::uint16_t *const table = cp932_tables::Get().encode;
     char16_t previous = 0;
     return convertBlocks<char, 2>(in, [&](const char16_t *p, const char16_t *blockEnd, const char16_t *, char *&o) {
         for (; p < blockEnd; ++p) {

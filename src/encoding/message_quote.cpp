@@ -106,7 +106,7 @@ void quoteUtf8(std::string &out, std::string_view s)
 
 void quoteCp932(std::string &out, std::string_view s)
 {
-    const cp932::Tables &tables = cp932::Get();
+    const cp932_tables::Tables &tables = cp932_tables::Get();
     for (std::size_t i = 0; i < s.size(); ++i) {
         const Byte b = static_cast<Byte>(s[i]);
         if (b < 0x80) {
@@ -114,8 +114,8 @@ void quoteCp932(std::string &out, std::string_view s)
                 appendEscape(out, b);
             else
                 out += static_cast<char>(b);
-        } else if (cp932::IsHalfWidthKana(b)) {
-            appendUtf8(out, cp932::HalfWidthKana(b));
+        } else if (cp932_tables::IsHalfWidthKana(b)) {
+            appendUtf8(out, cp932_tables::HalfWidthKana(b));
         } else if (const char16_t c = i + 1 < s.size() ? tables.pairDecode[b << 8 | static_cast<Byte>(s[i + 1])] : 0;
                    c != 0 && !(c >= 0xD800 && c <= 0xDFFF)) {
             appendUtf8(out, c);

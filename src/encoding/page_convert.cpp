@@ -13,7 +13,7 @@ namespace
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendCp932(std::string &out, char32_t c, const cp932::Tables &tables)
+void AppendCp932(std::string &out, char32_t c, const cp932_tables::Tables &tables)
 {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -35,7 +35,7 @@ bool Convert(std::string_view in, const char *from, std::string &out)
 {
     const iconv_t cd = iconv_open("UTF-32LE", from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    const cp932::Tables &tables = cp932::Get();
+    const cp932_tables::Tables &tables = cp932_tables::Get();
     out.reserve(in.size());
     char32_t units[4096];
     char *ip = const_cast<char *>(in.data());

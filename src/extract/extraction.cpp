@@ -43,7 +43,7 @@ std::string_view UpToNul(std::string_view text)
 // (offset capped at maximum) is published and the stop flag read once per chunk and at the end,
 // where the position becomes maximum. Returns false when stopped; the position is then 0.
 template <bool inputText, class OnToken>
-bool ScanTokens(std::string_view text, job::JobProgress *progress, std::int64_t maximum, OnToken &&onToken)
+bool ScanTokens(std::string_view text, job_progress::JobProgress *progress, std::int64_t maximum, OnToken &&onToken)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t size = text.size();
@@ -51,7 +51,7 @@ bool ScanTokens(std::string_view text, job::JobProgress *progress, std::int64_t 
     constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
     std::size_t tokenStart = kNoToken;
 
-    for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job::kScanChunk) {
+    for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job_progress::kScanChunk) {
         if (progress) {
             progress->setPosition(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBegin), maximum));
             if (progress->stopRequested()) {
@@ -59,7 +59,7 @@ bool ScanTokens(std::string_view text, job::JobProgress *progress, std::int64_t 
                 return false;
             }
         }
-        const std::size_t chunkEnd = std::min<std::size_t>(size, chunkBegin + job::kScanChunk);
+        const std::size_t chunkEnd = std::min<std::size_t>(size, chunkBegin + job_progress::kScanChunk);
         std::size_t i = chunkBegin;
 #if defined(__SSE2__)
         // 64 bytes at a time: token starts are non-delimiters after a delimiter, token ends are
@@ -187,7 +187,8 @@ private:
 };
 
 // Stages 2 and 3 over an input text, keeping only the matching tokens.
-bool ScanAndFilter(StringList &kept, std::string_view text, const Conditions &conditions, job::JobProgress *progress)
+bool ScanAndFilter(
+    StringList &kept, std::string_view text, const Conditions &conditions, job_progress::JobProgress *progress)
 {
     text = UpToNul(text);
     const std::int64_t maximum = progress ? PreparedLength(text) : 0;
@@ -297,7 +298,7 @@ std::int64_t PreparedLength(std::string_view text)
     return static_cast<std::int64_t>(size - (cr + lf) + lines);
 }
 
-bool ExtractTokens(StringList &tokens, std::string_view preparedText, job::JobProgress *progress)
+bool ExtractTokens(StringList &tokens, std::string_view preparedText, job_progress::JobProgress *progress)
 {
     const auto maximum = static_cast<std::int64_t>(preparedText.size());
     if (progress) {
@@ -310,7 +311,7 @@ bool ExtractTokens(StringList &tokens, std::string_view preparedText, job::JobPr
     return completed;
 }
 
-bool ExtractTextTokens(StringList &tokens, std::string_view text, job::JobProgress *progress)
+bool ExtractTextTokens(StringList &tokens, std::string_view text, job_progress::JobProgress *progress)
 {
     text = UpToNul(text);
     const std::int64_t maximum = progress ? PreparedLength(text) : 0;
@@ -356,7 +357,7 @@ StringList FilterTokens(std::string_view text, const Conditions &conditions)
 }
 
 ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions, const StringList &tableNames,
-    const std::string &tableDir, job::JobProgress *progress)
+    const std::string &tableDir, job_progress::JobProgress *progress)
 {
     ExtractionResult result;
 
@@ -364,12 +365,12 @@ ExtractionResult RunExtraction(std::string_view input, const Conditions &conditi
     if (progress) progress->setCaption("自動変換中");
     StringList before, after;
     for (const auto &name : tableNames)
-        tables::MakeCnvTable(before, after, name, tableDir);
+        cnv_table::MakeCnvTable(before, after, name, tableDir);
     std::string working;
     std::string_view text = input;
     if (!before.empty()) {
         working.assign(input);
-        if (!tables::ApplyPairs(working, before, after, progress)) {
+        if (!cnv_table::ApplyPairs(working, before, after, progress)) {
             result.stopped = true;
             return result;
         }
@@ -389,8 +390,8 @@ ExtractionResult RunExtraction(std::string_view input, const Conditions &conditi
 namespace extract_stream
 {
 
-bool ForEachMatch(
-    std::string_view text, const extraction::Conditions &conditions, job::JobProgress *progress, const Emit &emit)
+bool ForEachMatch(std::string_view text, const extraction::Conditions &conditions, job_progress::JobProgress *progress,
+    const Emit &emit)
 {
     using namespace extraction;
     if (progress) progress->setCaption("抽出中");

@@ -29,10 +29,10 @@ std::string PrepareText(std::string_view text);
 std::int64_t PreparedLength(std::string_view text);
 // Stage 2: tokens of a prepared text. With progress: maximum L, position published per chunk,
 // stop read per chunk; returns false when stopped (tokens then cleared).
-bool ExtractTokens(StringList &tokens, std::string_view preparedText, job::JobProgress *progress = nullptr);
+bool ExtractTokens(StringList &tokens, std::string_view preparedText, job_progress::JobProgress *progress = nullptr);
 // Stage 2 straight from an input text: the same tokens as ExtractTokens(PrepareText(text)),
 // and the same maximum and final position, without building the prepared text.
-bool ExtractTextTokens(StringList &tokens, std::string_view text, job::JobProgress *progress = nullptr);
+bool ExtractTextTokens(StringList &tokens, std::string_view text, job_progress::JobProgress *progress = nullptr);
 // Stage 3 on one token: TrimBlanks, then prefix, suffix, middle tests. Returns true and sets
 // kept when the token is kept.
 bool MatchToken(std::string_view token, const Conditions &conditions, std::string_view &kept);
@@ -47,6 +47,6 @@ struct ExtractionResult {
 // The whole job: stage 1 with the named tables from tableDir, stages 2 and 3.
 // Captions "自動変換中" then "抽出中" are published through progress.
 ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions, const StringList &tableNames,
-    const std::string &tableDir, job::JobProgress *progress = nullptr);
+    const std::string &tableDir, job_progress::JobProgress *progress = nullptr);
 
 } // namespace extraction

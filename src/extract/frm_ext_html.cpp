@@ -15,7 +15,8 @@ TfrmExtHtml::TfrmExtHtml(QWidget *parent)
 html_links::LinksResult TfrmExtHtml::run(std::string input)
 {
     html_links::LinksResult result;
-    const bool ok = runJob([&](job::JobProgress &progress) { result = html_links::ExtractLinks(input, &progress); });
+    const bool ok
+        = runJob([&](job_progress::JobProgress &progress) { result = html_links::ExtractLinks(input, &progress); });
     if (!ok) {
         result.links.clear();
         result.stopped = true;

@@ -16,7 +16,7 @@ extraction::ExtractionResult TfrmExtraction::run(
     std::string input, extraction::Conditions conditions, func_token::StringList tableNames, std::string tableDir)
 {
     extraction::ExtractionResult result;
-    const bool ok = runJob([&](job::JobProgress &progress) {
+    const bool ok = runJob([&](job_progress::JobProgress &progress) {
         result = extraction::RunExtraction(input, conditions, tableNames, tableDir, &progress);
     });
     if (!ok) {

@@ -18,7 +18,7 @@ namespace
 // open. 0x3C and 0x3E never occur inside a Shift_JIS double-byte character, so the scan needs
 // no lead-byte tracking. With progress: maximum L, position and stop flag once per chunk and at
 // the end; returns false when stopped (position then 0).
-template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProgress *progress, OnTag &&onTag)
+template <class OnTag> bool ScanTags(std::string_view preparedText, job_progress::JobProgress *progress, OnTag &&onTag)
 {
     const char *const begin = preparedText.data();
     const std::size_t size = preparedText.size();
@@ -28,7 +28,7 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProg
         progress->setMaximum(maximum);
     }
     const char *open = nullptr;
-    for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job::kScanChunk) {
+    for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job_progress::kScanChunk) {
         if (progress) {
             progress->setPosition(static_cast<std::int64_t>(chunkBegin));
             if (progress->stopRequested()) {
@@ -37,7 +37,7 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job::JobProg
             }
         }
         const char *p = begin + chunkBegin;
-        const char *const chunkEnd = begin + std::min<std::size_t>(size, chunkBegin + job::kScanChunk);
+        const char *const chunkEnd = begin + std::min<std::size_t>(size, chunkBegin + job_progress::kScanChunk);
         while (p < chunkEnd) {
             const char *marker = byte_scan::FindEither(p, chunkEnd, '<', '>');
             if (marker == chunkEnd) break;
@@ -96,7 +96,7 @@ std::string PrepareHtmlText(std::string_view text)
     return flat;
 }
 
-bool CollectTags(StringList &tags, std::string_view preparedText, job::JobProgress *progress)
+bool CollectTags(StringList &tags, std::string_view preparedText, job_progress::JobProgress *progress)
 {
     const bool completed = ScanTags(preparedText, progress, [&](std::string_view tag) { tags.emplace_back(tag); });
     if (!completed) tags.clear();
@@ -149,7 +149,7 @@ std::optional<std::string> PickLink(std::string_view tag)
     return std::string(*link);
 }
 
-LinksResult ExtractLinks(std::string_view input, job::JobProgress *progress)
+LinksResult ExtractLinks(std::string_view input, job_progress::JobProgress *progress)
 {
     LinksResult result;
     const std::string prepared = PrepareHtmlText(input);
@@ -257,7 +257,7 @@ TagFacts ScanTag(std::string_view tag)
 
 } // namespace
 
-bool ForEachLink(std::string_view text, job::JobProgress *progress, const Emit &emit)
+bool ForEachLink(std::string_view text, job_progress::JobProgress *progress, const Emit &emit)
 {
     if (progress) progress->setCaption("抽出中");
     if (const void *nul = text.empty() ? nullptr : std::memchr(text.data(), '\0', text.size()))

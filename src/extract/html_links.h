@@ -16,7 +16,7 @@ using func_token::StringList;
 std::string PrepareHtmlText(std::string_view text);
 // Tags ("<" ... ">") of a prepared text. With progress: maximum L, stop read per chunk;
 // returns false when stopped (tags then cleared).
-bool CollectTags(StringList &tags, std::string_view preparedText, job::JobProgress *progress = nullptr);
+bool CollectTags(StringList &tags, std::string_view preparedText, job_progress::JobProgress *progress = nullptr);
 // The link of one tag, or nullopt when the tag gives none.
 std::optional<std::string> PickLink(std::string_view tag);
 
@@ -25,6 +25,6 @@ struct LinksResult {
     StringList links;
 };
 // The whole job; the caption "抽出中" is published through progress.
-LinksResult ExtractLinks(std::string_view input, job::JobProgress *progress = nullptr);
+LinksResult ExtractLinks(std::string_view input, job_progress::JobProgress *progress = nullptr);
 
 } // namespace html_links

@@ -8,7 +8,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-namespace settings
+namespace app_paths
 {
 namespace
 {
@@ -91,9 +91,9 @@ bool PlaceShippedTables(const AppPaths &paths)
     std::string tmp;
     if (!file_io::MakeTemporaryDirectory(paths.tableDir, tmp)) return false;
     bool ok = true;
-    for (const ShippedFile &table : ShippedTables())
+    for (const shipped_defaults::ShippedFile &table : shipped_defaults::ShippedTables())
         ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, table.name), table.bytes);
-    ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, kPendingSet2Ini), ShippedSet2Ini());
+    ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, kPendingSet2Ini), shipped_defaults::ShippedSet2Ini());
     const bool placed = ok && file_io::RenameNoReplace(tmp, paths.tableDir);
     // Another copy starting at the same moment may have put its folder there first: that one stays.
     const bool raced = ok && !placed && errno == EEXIST;
@@ -121,4 +121,4 @@ bool SeedDefaults(const AppPaths &paths)
     return ok;
 }
 
-} // namespace settings
+} // namespace app_paths

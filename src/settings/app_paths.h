@@ -4,7 +4,7 @@
 // there (portable use), else $XDG_CONFIG_HOME/lanzo (default ~/.config/lanzo).
 #include <string>
 
-namespace settings
+namespace app_paths
 {
 
 struct AppPaths {
@@ -30,4 +30,4 @@ AppPaths PathsForHome(const std::string &home);
 // table/. Returns false when config/ or the defaults could not be put in place.
 bool SeedDefaults(const AppPaths &paths);
 
-} // namespace settings
+} // namespace app_paths

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sys/mman.h>
 
-namespace http
+namespace body_blocks
 {
 namespace
 {
@@ -67,4 +67,4 @@ void BodyBlocks::clear()
     m_size = 0;
 }
 
-} // namespace http
+} // namespace body_blocks

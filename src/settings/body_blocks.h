@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace http
+namespace body_blocks
 {
 
 class BodyBlocks
@@ -34,4 +34,4 @@ private:
     std::size_t m_size = 0;
 };
 
-} // namespace http
+} // namespace body_blocks

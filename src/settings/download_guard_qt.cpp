@@ -35,7 +35,7 @@ DownloadGuard *DownloadGuard::active()
     return g_active;
 }
 
-http::HttpClient::Tick DownloadGuard::tick()
+http_client::HttpClient::Tick DownloadGuard::tick()
 {
     return [this] {
         QCoreApplication::processEvents(QEventLoop::AllEvents);

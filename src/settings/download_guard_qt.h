@@ -19,7 +19,7 @@ public:
     ~DownloadGuard() override;
 
     // The tick to hand to HttpClient::Get.
-    http::HttpClient::Tick tick();
+    http_client::HttpClient::Tick tick();
     void cancel() { m_cancelled = true; }
     bool cancelled() const { return m_cancelled; }
 

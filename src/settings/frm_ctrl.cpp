@@ -118,7 +118,7 @@ void addHistory(QComboBox *box, TextEncoder encode = QStringToLine)
 TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
     , m_main(main)
-    , m_http(http::WindowLimits())
+    , m_http(http_client::WindowLimits())
 {
     setObjectName(QStringLiteral("frmCtrl"));
     setWindowTitle(QStringLiteral("コントロールパネル"));
@@ -256,8 +256,8 @@ TfrmCtrl::~TfrmCtrl() = default;
 
 void TfrmCtrl::FormCreate()
 {
-    const settings::AppPaths &paths = m_main->paths();
-    const settings::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
+    const app_paths::AppPaths &paths = m_main->paths();
+    const ini_file::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
     const bool onTop = ini.ReadBool("WINDOW", "ONTOP", false);
     constexpr long kUnset = LONG_MIN;
     const long top = ini.ReadInteger("WINDOW2", "TOP", kUnset);
@@ -270,7 +270,7 @@ void TfrmCtrl::FormCreate()
     ckToSjis->setChecked(ini.ReadBool(kInternetSection, "TOSJIS", false));
 
     func_save::CtrlPanelState panel = state();
-    const file_io::ReadResult setIni = m_main->readSettingsFile(paths.setIni, settings::kMaxSettingsValues);
+    const file_io::ReadResult setIni = m_main->readSettingsFile(paths.setIni, settings_file::kMaxSettingsValues);
     if (setIni.ok) func_save::ApplySetIni(panel, setIni.data);
     applyState(panel);
 
@@ -351,7 +351,7 @@ void TfrmCtrl::setExeFromStored(const std::string &stored)
     m_exeStored = fileSystemBytes ? stored : QFile::encodeName(m_exeShown).toStdString();
 }
 
-void TfrmCtrl::writeInternetOptions(settings::IniFile &ini) const
+void TfrmCtrl::writeInternetOptions(ini_file::IniFile &ini) const
 {
     ini.WriteBool(kInternetSection, "WEB", ckWeb->isChecked());
     ini.WriteBool(kInternetSection, "TOSJIS", ckToSjis->isChecked());
@@ -405,11 +405,11 @@ void TfrmCtrl::btnDownloadClick()
     addHistory(cmbUrl, QStringToUrl);
 
     const bool web = ckWeb->isChecked();
-    http::Result result;
+    http_client::Result result;
     {
         DownloadGuard guard(btnDownload);
         m_download = &guard;
-        result = m_http.Get(url, guard.tick(), web ? http::Mode::Web : http::Mode::Plain);
+        result = m_http.Get(url, guard.tick(), web ? http_client::Mode::Web : http_client::Mode::Plain);
         m_download = nullptr;
     }
     // A cancelled download brought no page, whatever status line had arrived.

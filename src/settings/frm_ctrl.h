@@ -44,10 +44,10 @@ public:
     void applyState(const func_save::CtrlPanelState &state);
 
     // The two options of the internet tab live in lanzo.ini, not in set.ini's records.
-    void writeInternetOptions(settings::IniFile &ini) const;
+    void writeInternetOptions(ini_file::IniFile &ini) const;
 
     // The download tab's client (tests point it at a local server through the URL box).
-    http::HttpClient &httpClient() { return m_http; }
+    http_client::HttpClient &httpClient() { return m_http; }
     // True while "ダウンロード" waits for its response (the button then reads "中止").
     bool isDownloading() const { return m_download != nullptr; }
 
@@ -82,7 +82,7 @@ private:
     // The browser path as loaded, and the text the box showed for it.
     std::string m_exeStored;
     QString m_exeShown;
-    http::HttpClient m_http;
+    http_client::HttpClient m_http;
     DownloadGuard *m_download = nullptr;
     bool m_placeBesideMain = false;
     QPoint m_unplacedAt;

@@ -122,7 +122,7 @@ TfrmSet::TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
     , m_main(main)
     , m_ctrl(ctrl)
-    , m_http(http::WindowLimits())
+    , m_http(http_client::WindowLimits())
 {
     setObjectName(QStringLiteral("frmSet"));
     setWindowTitle(QStringLiteral("環境設定"));
@@ -195,7 +195,7 @@ TfrmSet::TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent)
     mmNew->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmNew->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmNew->setPlainText(QStringLiteral("次のテキストファイルをダウンロードして表示します。\n\n")
-        + QString::fromStdString(http::NewsUrl())
+        + QString::fromStdString(http_client::NewsUrl())
         + QStringLiteral("\n\nこのファイルには、通常のWebブラウザからもアクセスできます。\n"));
     newsLayout->addWidget(mmNew);
     auto *newsRow = new QHBoxLayout;
@@ -243,17 +243,17 @@ TfrmSet::~TfrmSet() = default;
 
 void TfrmSet::FormCreate()
 {
-    const settings::AppPaths &paths = m_main->paths();
+    const app_paths::AppPaths &paths = m_main->paths();
     if (!file_io::DirectoryExists(paths.configDir)) file_io::MakeDirectory(paths.configDir);
 
-    const settings::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
+    const ini_file::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
     m_main->setUrlListWidth(static_cast<int>(ini.ReadInteger("WINDOW", "LIST", 200)));
     const bool listShown = ini.ReadBool("WINDOW", "MENU2", true);
     if (ini.ReadBool("WINDOW", "CTRL", false) && m_ctrl) m_ctrl->show();
     m_main->setUrlListShown(listShown);
 
     func_save::SetDialogState dialog = state();
-    const file_io::ReadResult set2 = m_main->readSettingsFile(paths.set2Ini, settings::kMaxSettingsValues);
+    const file_io::ReadResult set2 = m_main->readSettingsFile(paths.set2Ini, settings_file::kMaxSettingsValues);
     if (set2.ok) func_save::ApplySet2Ini(dialog, set2.data);
     applyState(dialog);
 }
@@ -311,7 +311,7 @@ void TfrmSet::btnAddClick()
         filterIndex, QString::fromStdString(m_main->paths().tableDir));
     if (path.isEmpty()) return;
     // Appended even when the name is already listed or the file lies elsewhere.
-    lstCnv->addItem(makeItem(tables::TableNameFromPath(path.toStdString())));
+    lstCnv->addItem(makeItem(cnv_table::TableNameFromPath(path.toStdString())));
 }
 
 // "▲上へ": the selected entry moves up one place and stays selected.
@@ -349,11 +349,11 @@ void TfrmSet::btnNewsClick()
         m_download->cancel();
         return;
     }
-    http::Result result;
+    http_client::Result result;
     {
         DownloadGuard guard(btnNews);
         m_download = &guard;
-        result = m_http.Get(http::NewsUrl(), guard.tick());
+        result = m_http.Get(http_client::NewsUrl(), guard.tick());
         m_download = nullptr;
     }
     // A failure keeps the text that was there; either way the box ends with CR LF breaks,

@@ -36,7 +36,7 @@ public:
     func_save::SetDialogState state() const;
     void applyState(const func_save::SetDialogState &state);
 
-    http::HttpClient &httpClient() { return m_http; }
+    http_client::HttpClient &httpClient() { return m_http; }
     bool isDownloading() const { return m_download != nullptr; }
 
 public slots:
@@ -62,6 +62,6 @@ public:
 private:
     TfrmMain *m_main;
     TfrmCtrl *m_ctrl;
-    http::HttpClient m_http;
+    http_client::HttpClient m_http;
     DownloadGuard *m_download = nullptr;
 };

@@ -13,7 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace http
+namespace http_client
 {
 namespace
 {
@@ -84,7 +84,7 @@ struct HttpClient::Impl {
     bool busy = false;
 
     // State of the request in progress.
-    BodyBlocks body;
+    body_blocks::BodyBlocks body;
     bool sawLocation = false;
     std::string contentLength; // of the current response; "" until one is seen
     std::string responseUrl; // where the current response comes from
@@ -395,4 +395,4 @@ std::string NewsUrl()
     return "http://lanzo.example.jp/new.txt";
 }
 
-} // namespace http
+} // namespace http_client

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-namespace http
+namespace http_client
 {
 
 // A value of 0 or less switches that bound off.
@@ -69,4 +69,4 @@ std::string WebUserAgent();
 // The news file's URL: $LANZO_NEWS_URL when set, otherwise the program's own site.
 std::string NewsUrl();
 
-} // namespace http
+} // namespace http_client

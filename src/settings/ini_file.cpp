@@ -2,7 +2,7 @@
 
 #include <limits>
 
-namespace settings
+namespace ini_file
 {
 namespace
 {
@@ -250,4 +250,4 @@ bool ParseIniInteger(std::string_view text, long &value)
     return true;
 }
 
-} // namespace settings
+} // namespace ini_file

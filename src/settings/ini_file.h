@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace settings
+namespace ini_file
 {
 
 class IniFile
@@ -33,4 +33,4 @@ private:
 // Parses an integer as the ini reader does ("12", "-3", "0x1F", "$1F"); false when it does not parse.
 bool ParseIniInteger(std::string_view text, long &value);
 
-} // namespace settings
+} // namespace ini_file

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace settings
+namespace settings_file
 {
 
 std::string SetAsideFile(const std::string &path, file_io::IoError *error)
@@ -54,4 +54,4 @@ SettingsFileRead ReadSettingsFile(const std::string &path, std::size_t maxValues
     return result;
 }
 
-} // namespace settings
+} // namespace settings_file

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace settings
+namespace settings_file
 {
 
 constexpr std::size_t kMaxSettingsFileSize = std::size_t(16) << 20;
@@ -33,4 +33,4 @@ SettingsFileRead ReadSettingsFile(
 // path, or "" with error filled when the file could not be moved.
 std::string SetAsideFile(const std::string &path, file_io::IoError *error = nullptr);
 
-} // namespace settings
+} // namespace settings_file

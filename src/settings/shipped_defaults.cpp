@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-namespace settings
+namespace shipped_defaults
 {
 namespace
 {
@@ -146,4 +146,4 @@ std::vector<ShippedFile> ShippedTables()
     };
 }
 
-} // namespace settings
+} // namespace shipped_defaults

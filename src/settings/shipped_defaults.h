@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace settings
+namespace shipped_defaults
 {
 
 struct ShippedFile {
@@ -18,4 +18,4 @@ func_save::SetDialogState ShippedSetDialogState();
 std::string ShippedSet2Ini();
 std::vector<ShippedFile> ShippedTables();
 
-} // namespace settings
+} // namespace shipped_defaults

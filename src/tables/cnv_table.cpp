@@ -10,7 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 
-namespace tables
+namespace cnv_table
 {
 namespace
 {
@@ -43,13 +43,13 @@ private:
     std::size_t m_known = 0;
 };
 
-// Reads the stop flag once per job::kScanChunk bytes of progress through the text, so a pass
+// Reads the stop flag once per job_progress::kScanChunk bytes of progress through the text, so a pass
 // over a big text ends within a fraction of a millisecond of a stop. Without a progress there is
 // nothing to read and a search covers the whole text at once.
 class StopWatch
 {
 public:
-    explicit StopWatch(const job::JobProgress *progress)
+    explicit StopWatch(const job_progress::JobProgress *progress)
         : m_progress(progress)
     {
         restart();
@@ -62,7 +62,7 @@ public:
     bool stopAt(std::size_t pos)
     {
         if (pos < m_nextCheck) return false;
-        m_nextCheck = pos + job::kScanChunk;
+        m_nextCheck = pos + job_progress::kScanChunk;
         m_stopped = m_stopped || m_progress->stopRequested();
         return m_stopped;
     }
@@ -71,14 +71,14 @@ public:
     std::size_t nextCheck() const { return m_nextCheck; }
 
 private:
-    const job::JobProgress *m_progress;
+    const job_progress::JobProgress *m_progress;
     std::size_t m_nextCheck = 0;
     bool m_stopped = false;
 };
 
 // The occurrences ReplaceAll replaces, left to right: not beginning on a trail byte, each
 // search going on after the previous occurrence. A search reads the stop flag once per window
-// of job::kScanChunk bytes; once stopped it finds nothing more.
+// of job_progress::kScanChunk bytes; once stopped it finds nothing more.
 class OccurrenceFinder
 {
 public:
@@ -210,8 +210,8 @@ std::vector<bool> MayOccur(const std::string &text, const StringList &patterns, 
     const std::size_t n = text.size();
     stop.restart();
     // Each wanted value is taken out once seen, so the rare branch runs at most once per value.
-    for (std::size_t chunk = 0; chunk < n && open > 0 && !stop.stopAt(chunk); chunk += job::kScanChunk) {
-        const std::size_t chunkEnd = std::min(n, chunk + job::kScanChunk);
+    for (std::size_t chunk = 0; chunk < n && open > 0 && !stop.stopAt(chunk); chunk += job_progress::kScanChunk) {
+        const std::size_t chunkEnd = std::min(n, chunk + job_progress::kScanChunk);
         for (std::size_t i = chunk; i < chunkEnd && open > 0; ++i) {
             const unsigned b = bytes[i];
             if (wanted1[b]) {
@@ -328,7 +328,8 @@ std::string TableNameFromPath(std::string_view path)
     return func_token::LeftChars(name, static_cast<long>(func_token::CharCount(name)) - 4);
 }
 
-bool ApplyPairs(std::string &text, const StringList &before, const StringList &after, job::JobProgress *progress)
+bool ApplyPairs(
+    std::string &text, const StringList &before, const StringList &after, job_progress::JobProgress *progress)
 {
     const std::size_t count = std::min(before.size(), after.size());
     if (progress) progress->setMaximum(static_cast<std::int64_t>(count));
@@ -359,4 +360,4 @@ bool ApplyPairs(std::string &text, const StringList &before, const StringList &a
     return true;
 }
 
-} // namespace tables
+} // namespace cnv_table

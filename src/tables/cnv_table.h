@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tables
+namespace cnv_table
 {
 
 using func_token::StringList;
@@ -35,9 +35,10 @@ std::vector<std::string> SearchTableFiles(const std::string &dir);
 std::string TableNameFromPath(std::string_view path);
 
 // Applies the pairs in order with ReplaceAll. One progress step per pair; the stop flag is read
-// after each pair and once per job::kScanChunk bytes within a pair's pass over the text, so a
+// after each pair and once per job_progress::kScanChunk bytes within a pair's pass over the text, so a
 // stop takes effect within milliseconds on any text. Returns false when stopped (text is then
 // partly converted: callers keep the input).
-bool ApplyPairs(std::string &text, const StringList &before, const StringList &after, job::JobProgress *progress);
+bool ApplyPairs(
+    std::string &text, const StringList &before, const StringList &after, job_progress::JobProgress *progress);
 
-} // namespace tables
+} // namespace cnv_table

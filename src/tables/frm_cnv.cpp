@@ -23,9 +23,9 @@ TfrmCnv::Outcome TfrmCnv::run(std::string input, std::string tableName, std::str
 {
     std::string working;
     bool completed = false;
-    const bool ok = runJob([&](job::JobProgress &progress) {
+    const bool ok = runJob([&](job_progress::JobProgress &progress) {
         func_token::StringList before, after;
-        tables::MakeCnvTable(before, after, tableName, tableDir);
+        cnv_table::MakeCnvTable(before, after, tableName, tableDir);
         progress.setMaximum(static_cast<std::int64_t>(before.size()));
         progress.setCaption("変換中");
         // The pairs work in place on a copy; copied a piece at a time, so a stop is heard
@@ -35,7 +35,7 @@ TfrmCnv::Outcome TfrmCnv::run(std::string input, std::string tableName, std::str
             if (progress.stopRequested()) return;
             working.append(input, at, kCopyPiece);
         }
-        completed = tables::ApplyPairs(working, before, after, &progress);
+        completed = cnv_table::ApplyPairs(working, before, after, &progress);
         // The bar goes back to 0 both at the normal end and after a stop.
         progress.setPosition(0);
     });

@@ -851,7 +851,7 @@ private:
 std::vector<std::size_t> SortOrder(const std::vector<std::string_view> &items, bool backward)
 {
     const FoldedKeys keys(items);
-    return SortedKeyOrder(keys.keys(), backward);
+    return key_sort::SortedKeyOrder(keys.keys(), backward);
 }
 
 std::vector<std::size_t> DedupOrder(const std::vector<std::string_view> &items)
@@ -861,7 +861,7 @@ std::vector<std::size_t> DedupOrder(const std::vector<std::string_view> &items)
     if (items.size() < 2) return order;
     const FoldedKeys folded(items);
     const std::vector<std::string_view> &keys = folded.keys();
-    order = SortedKeyOrder(keys, false);
+    order = key_sort::SortedKeyOrder(keys, false);
     // Within each run of items equal but for case, the first of each group of exact duplicates
     // stays, in run order.
     std::size_t kept = 0;

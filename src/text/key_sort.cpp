@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace text_stream
+namespace key_sort
 {
 namespace
 {
@@ -100,4 +100,4 @@ std::vector<std::size_t> SortedKeyOrder(const std::vector<std::string_view> &key
     return order;
 }
 
-} // namespace text_stream
+} // namespace key_sort

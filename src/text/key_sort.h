@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace text_stream
+namespace key_sort
 {
 
 // The order that sorts keys as byte strings (unsigned bytes, a shorter key before a longer one
@@ -12,4 +12,4 @@ namespace text_stream
 // Stable: equal keys keep their order.
 std::vector<std::size_t> SortedKeyOrder(const std::vector<std::string_view> &keys, bool fromEnd);
 
-} // namespace text_stream
+} // namespace key_sort

@@ -32,7 +32,7 @@ TEST(OutputSink, WritesEverythingInOrderWhateverThePieceSizes)
         std::string want;
         {
             StdoutTo redirect(path.c_str());
-            cli::OutputSink sink(row.blockSize);
+            cli_io::OutputSink sink(row.blockSize);
             for (int i = 0; i < row.pieces; ++i) {
                 std::string piece(rng() % (row.maxPiece + 1), '\0');
                 for (char &c : piece)
@@ -61,7 +61,7 @@ TEST(OutputSink, AFullDiskFailsTheFlushAndDropsTheRest)
     bool flushed = true, okAfter = true;
     {
         StdoutTo redirect("/dev/full");
-        cli::OutputSink sink(64);
+        cli_io::OutputSink sink(64);
         for (int i = 0; i < 100; ++i)
             sink.append(std::string(50, 'x'));
         flushed = sink.flush();
@@ -87,7 +87,7 @@ TEST(HeldOutput, ItemsComeOutInOrderAcrossBlocks)
         std::string want;
         {
             StdoutTo redirect(path.c_str());
-            cli::HeldOutput held;
+            cli_io::HeldOutput held;
             // Items around and beyond the block size, and many small ones in between.
             const std::size_t sizes[] = { 0, 5, (4u << 20) - 3, 2, (4u << 20) + 10, 1 };
             for (int round = 0; round < 3; ++round) {

@@ -81,13 +81,13 @@ TEST(PiecewiseCommands, LargeInputsGiveTheWholeTextResult)
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         WriteFile(in, row.input);
-        cli::Options options;
+        cli_commands::Options options;
         options.command = row.command;
         options.file = in;
         int status;
         {
             StdoutTo redirect(out);
-            status = cli::RunTextCommand(options);
+            status = cli_commands::RunTextCommand(options);
         }
         const std::string loaded = func_token::NormalizeLineBreaks(row.input);
         const std::string expected = func_token::NormalizeLineBreaks(row.convert ? row.convert(loaded) : loaded);

@@ -8,10 +8,10 @@
 namespace
 {
 
-cli::StartOptions Parse(std::vector<const char *> args)
+cli_start::StartOptions Parse(std::vector<const char *> args)
 {
     args.insert(args.begin(), "lanzo");
-    return cli::ParseStartOptions(static_cast<int>(args.size()), args.data());
+    return cli_start::ParseStartOptions(static_cast<int>(args.size()), args.data());
 }
 
 struct StartCase {
@@ -39,7 +39,7 @@ TEST(StartOptions, GlobalOptionsCountOnlyBeforeTheFirstOtherArgument)
     };
     for (const StartCase &c : cases) {
         SCOPED_TRACE(c.name);
-        const cli::StartOptions got = Parse(c.args);
+        const cli_start::StartOptions got = Parse(c.args);
         EXPECT_EQ(got.home, c.home);
         EXPECT_EQ(got.help, c.help);
         EXPECT_EQ(got.version, c.version);
@@ -50,26 +50,26 @@ TEST(StartOptions, GlobalOptionsCountOnlyBeforeTheFirstOtherArgument)
 
 TEST(StartOptions, WindowFilesSkipOptionsAndRefuseAWordThatIsNoFile)
 {
-    const cli::WindowFiles files = cli::WindowFilesOf({ "-style", "/tmp/a.html", "./b.txt" });
+    const cli_start::WindowFiles files = cli_start::WindowFilesOf({ "-style", "/tmp/a.html", "./b.txt" });
     EXPECT_EQ(files.files, (std::vector<std::string> { "/tmp/a.html", "./b.txt" }));
     EXPECT_TRUE(files.badWord.empty());
 
-    const cli::WindowFiles typo = cli::WindowFilesOf({ "/tmp/a.html", "sortt" });
+    const cli_start::WindowFiles typo = cli_start::WindowFilesOf({ "/tmp/a.html", "sortt" });
     EXPECT_EQ(typo.badWord, "sortt");
     EXPECT_TRUE(typo.files.empty());
 }
 
 TEST(StartOptions, WindowProgramIsLookedForBesideTheCommandLineFirst)
 {
-    EXPECT_EQ(cli::WindowProgramCandidates("/usr/bin", "../libexec/lanzo"),
+    EXPECT_EQ(cli_start::WindowProgramCandidates("/usr/bin", "../libexec/lanzo"),
         (std::vector<std::string> { "/usr/bin/lanzo-window", "/usr/bin/../libexec/lanzo/lanzo-window" }));
-    EXPECT_EQ(cli::WindowProgramCandidates("", ""), (std::vector<std::string> { "./lanzo-window" }));
+    EXPECT_EQ(cli_start::WindowProgramCandidates("", ""), (std::vector<std::string> { "./lanzo-window" }));
 }
 
 TEST(StartOptions, WindowGetsTheResolvedHomeFirst)
 {
     // A home folder named like an option still arrives as the folder.
-    EXPECT_EQ(cli::WindowArguments("lanzo", "--odd home", { "a b.html", "-style" }),
+    EXPECT_EQ(cli_start::WindowArguments("lanzo", "--odd home", { "a b.html", "-style" }),
         (std::vector<std::string> { "lanzo", "--home", "--odd home", "a b.html", "-style" }));
 }
 

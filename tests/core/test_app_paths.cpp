@@ -96,15 +96,15 @@ TEST(AppPaths, ResolutionOrder)
     for (const auto &c : cases) {
         if (c.needsNoPortableMark && portableAlready) continue;
         EnvVar a("LANZO_HOME", c.lanzoHome), b("XDG_CONFIG_HOME", c.xdg), h("HOME", c.home);
-        EXPECT_EQ(settings::ResolveAppPaths(c.option).home, c.want) << c.name;
+        EXPECT_EQ(app_paths::ResolveAppPaths(c.option).home, c.want) << c.name;
     }
 
     // Portable use: a config folder beside the program beats the user's config folder.
     if (!portableAlready && !file_io::MakeDirectory(portableMark)) GTEST_SKIP() << "cannot create " << portableMark;
     {
         EnvVar a("LANZO_HOME", std::nullopt), b("XDG_CONFIG_HOME", "/xdg");
-        EXPECT_EQ(settings::ResolveAppPaths("").home, exeDir);
-        EXPECT_EQ(settings::ResolveAppPaths("/opt/h").home, "/opt/h");
+        EXPECT_EQ(app_paths::ResolveAppPaths("").home, exeDir);
+        EXPECT_EQ(app_paths::ResolveAppPaths("/opt/h").home, "/opt/h");
     }
     if (!portableAlready) ::rmdir(portableMark.c_str());
 }
@@ -117,10 +117,10 @@ std::string ReadOrEmpty(const std::string &path)
 TEST(SeedDefaults, FirstStartPutsTheShippedFilesInPlace)
 {
     TempDir dir;
-    const auto paths = settings::PathsForHome(dir / "new/home");
-    ASSERT_TRUE(settings::SeedDefaults(paths));
-    EXPECT_EQ(ReadOrEmpty(paths.set2Ini), settings::ShippedSet2Ini());
-    const auto tables = settings::ShippedTables();
+    const auto paths = app_paths::PathsForHome(dir / "new/home");
+    ASSERT_TRUE(app_paths::SeedDefaults(paths));
+    EXPECT_EQ(ReadOrEmpty(paths.set2Ini), shipped_defaults::ShippedSet2Ini());
+    const auto tables = shipped_defaults::ShippedTables();
     ASSERT_GE(tables.size(), 3u);
     for (const auto &table : tables)
         EXPECT_EQ(ReadOrEmpty(file_io::JoinPath(paths.tableDir, table.name)), table.bytes) << table.name;
@@ -128,7 +128,7 @@ TEST(SeedDefaults, FirstStartPutsTheShippedFilesInPlace)
     // Later starts change nothing, even when the user removed or changed files.
     ASSERT_TRUE(file_io::WriteFileAtomic(paths.set2Ini, "mine"));
     ASSERT_TRUE(file_io::RemoveFile(file_io::JoinPath(paths.tableDir, tables[0].name)));
-    EXPECT_TRUE(settings::SeedDefaults(paths));
+    EXPECT_TRUE(app_paths::SeedDefaults(paths));
     EXPECT_EQ(ReadOrEmpty(paths.set2Ini), "mine");
     EXPECT_FALSE(file_io::PathExists(file_io::JoinPath(paths.tableDir, tables[0].name)));
 }
@@ -146,12 +146,13 @@ TEST(SeedDefaults, KilledFirstStartIsFinished)
     } rows[] = { { halfFilled, "" }, { "table", "" }, { "table", "mine" } };
     for (const auto &row : rows) {
         TempDir dir;
-        const auto paths = settings::PathsForHome(dir.path());
+        const auto paths = app_paths::PathsForHome(dir.path());
         ASSERT_TRUE(file_io::MakeDirectory(paths.configDir) && file_io::MakeDirectory(dir / row.left));
-        ASSERT_TRUE(file_io::WriteFileAtomic(dir / row.left + "/.set2.ini", settings::ShippedSet2Ini()));
+        ASSERT_TRUE(file_io::WriteFileAtomic(dir / row.left + "/.set2.ini", shipped_defaults::ShippedSet2Ini()));
         if (!row.ownSet2Ini.empty()) ASSERT_TRUE(file_io::WriteFileAtomic(paths.set2Ini, row.ownSet2Ini));
-        EXPECT_TRUE(settings::SeedDefaults(paths));
-        EXPECT_EQ(ReadOrEmpty(paths.set2Ini), row.ownSet2Ini.empty() ? settings::ShippedSet2Ini() : row.ownSet2Ini);
+        EXPECT_TRUE(app_paths::SeedDefaults(paths));
+        EXPECT_EQ(
+            ReadOrEmpty(paths.set2Ini), row.ownSet2Ini.empty() ? shipped_defaults::ShippedSet2Ini() : row.ownSet2Ini);
         EXPECT_FALSE(file_io::PathExists(dir / halfFilled) || file_io::PathExists(paths.tableDir + "/.set2.ini"));
         if (row.left != "table") EXPECT_TRUE(file_io::FileExists(paths.tableDir + "/ttp補正.tbl"));
     }
@@ -162,9 +163,9 @@ TEST(SeedDefaults, NotAFirstStart)
     {
         // A table folder of one's own: only config/ is created.
         TempDir dir;
-        const auto paths = settings::PathsForHome(dir.path());
+        const auto paths = app_paths::PathsForHome(dir.path());
         ASSERT_TRUE(file_io::MakeDirectory(paths.tableDir));
-        EXPECT_TRUE(settings::SeedDefaults(paths));
+        EXPECT_TRUE(app_paths::SeedDefaults(paths));
         EXPECT_TRUE(file_io::DirectoryExists(paths.configDir));
         EXPECT_FALSE(file_io::PathExists(paths.set2Ini));
         EXPECT_TRUE(std::filesystem::is_empty(paths.tableDir)) << "no tables added to a folder of one's own";
@@ -172,10 +173,10 @@ TEST(SeedDefaults, NotAFirstStart)
     {
         // A set2.ini of one's own: no tables are added.
         TempDir dir;
-        const auto paths = settings::PathsForHome(dir.path());
+        const auto paths = app_paths::PathsForHome(dir.path());
         ASSERT_TRUE(file_io::MakeDirectory(paths.configDir));
         ASSERT_TRUE(file_io::WriteFileAtomic(paths.set2Ini, "Auto\t1\r\n"));
-        EXPECT_TRUE(settings::SeedDefaults(paths));
+        EXPECT_TRUE(app_paths::SeedDefaults(paths));
         EXPECT_FALSE(file_io::PathExists(paths.tableDir));
         EXPECT_EQ(ReadOrEmpty(paths.set2Ini), "Auto\t1\r\n");
     }
@@ -183,7 +184,7 @@ TEST(SeedDefaults, NotAFirstStart)
         // A home that cannot exist.
         TempDir dir;
         ASSERT_TRUE(file_io::WriteFileAtomic(dir / "file", ""));
-        EXPECT_FALSE(settings::SeedDefaults(settings::PathsForHome(dir / "file/home")));
+        EXPECT_FALSE(app_paths::SeedDefaults(app_paths::PathsForHome(dir / "file/home")));
     }
 }
 
@@ -204,9 +205,9 @@ std::string Cp932ToUtf8(const std::string &in)
 
 TEST(ShippedDefaults, SettingsLoadBackAndNameShippedTables)
 {
-    const auto shipped = settings::ShippedSetDialogState();
+    const auto shipped = shipped_defaults::ShippedSetDialogState();
     func_save::SetDialogState loaded;
-    func_save::ApplySet2Ini(loaded, settings::ShippedSet2Ini());
+    func_save::ApplySet2Ini(loaded, shipped_defaults::ShippedSet2Ini());
     EXPECT_EQ(loaded.prefix.items, shipped.prefix.items);
     EXPECT_EQ(loaded.prefix.checked, shipped.prefix.checked);
     EXPECT_EQ(loaded.middle.items, shipped.middle.items);
@@ -217,7 +218,7 @@ TEST(ShippedDefaults, SettingsLoadBackAndNameShippedTables)
     EXPECT_NE(std::find(checkedPrefixes.begin(), checkedPrefixes.end(), "http://"), checkedPrefixes.end());
 
     std::set<std::string> tableFiles;
-    for (const auto &table : settings::ShippedTables())
+    for (const auto &table : shipped_defaults::ShippedTables())
         tableFiles.insert(table.name);
     for (const auto &name : loaded.convert)
         EXPECT_TRUE(tableFiles.count(Cp932ToUtf8(name) + ".tbl")) << "auto-run entry without its table: " << name;
@@ -225,7 +226,7 @@ TEST(ShippedDefaults, SettingsLoadBackAndNameShippedTables)
 
 TEST(ShippedDefaults, TablesAreWellFormedPairs)
 {
-    for (const auto &table : settings::ShippedTables()) {
+    for (const auto &table : shipped_defaults::ShippedTables()) {
         ASSERT_GE(table.bytes.size(), 2u);
         EXPECT_EQ(table.bytes.substr(table.bytes.size() - 2), "\r\n") << table.name;
         std::set<std::string> befores;
@@ -241,7 +242,7 @@ TEST(ShippedDefaults, TablesAreWellFormedPairs)
 
 std::string ApplyTable(const std::string &fileName, std::string text)
 {
-    for (const auto &table : settings::ShippedTables()) {
+    for (const auto &table : shipped_defaults::ShippedTables()) {
         if (table.name != fileName) continue;
         for (const auto &line : func_save::RecordLines(table.bytes)) {
             func_token::StringList fields;

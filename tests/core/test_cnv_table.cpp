@@ -29,7 +29,7 @@ Pairs Zip(const StringList &before, const StringList &after)
 Pairs Parse(std::string_view bytes)
 {
     StringList before, after;
-    tables::ParseCnvTable(bytes, before, after);
+    cnv_table::ParseCnvTable(bytes, before, after);
     EXPECT_EQ(before.size(), after.size());
     return Zip(before, after);
 }
@@ -91,9 +91,9 @@ TEST(CnvTableNames, PathAndNameRoundTrip)
         { "置換.tbl", kChikanSjis },
     };
     for (const auto &row : rows)
-        EXPECT_EQ(tables::TableNameFromPath(row.path), row.name) << row.path;
-    EXPECT_EQ(tables::TablePath("/t", kChikanSjis), "/t/置換.tbl");
-    EXPECT_EQ(tables::TablePath("/t/", "ABC"), "/t/ABC.tbl");
+        EXPECT_EQ(cnv_table::TableNameFromPath(row.path), row.name) << row.path;
+    EXPECT_EQ(cnv_table::TablePath("/t", kChikanSjis), "/t/置換.tbl");
+    EXPECT_EQ(cnv_table::TablePath("/t/", "ABC"), "/t/ABC.tbl");
 }
 
 TEST(CnvTableApply, Rows)
@@ -122,8 +122,8 @@ TEST(CnvTableApply, Rows)
             after.push_back(a);
         }
         std::string text = row.text;
-        job::JobProgress progress;
-        EXPECT_TRUE(tables::ApplyPairs(text, before, after, &progress));
+        job_progress::JobProgress progress;
+        EXPECT_TRUE(cnv_table::ApplyPairs(text, before, after, &progress));
         EXPECT_EQ(text, row.want);
         EXPECT_EQ(progress.maximum(), static_cast<std::int64_t>(row.pairs.size()));
         EXPECT_EQ(progress.position(), static_cast<std::int64_t>(row.pairs.size()));
@@ -153,7 +153,7 @@ TEST(CnvTableApply, MatchesReplaceAllOnRandomInput)
         for (std::size_t i = 0; i < before.size(); ++i)
             want = func_token::ReplaceAll(want, before[i], after[i]);
         std::string text = input;
-        ASSERT_TRUE(tables::ApplyPairs(text, before, after, nullptr));
+        ASSERT_TRUE(cnv_table::ApplyPairs(text, before, after, nullptr));
         ASSERT_EQ(text, want) << round;
     }
 }
@@ -166,7 +166,7 @@ TEST(CnvTableApply, MatchesReplaceAllAcrossStopCheckWindows)
     static const char alphabet[] = { 'a', 'b', '\x82', '\xa0', '\x83', '\x41' };
     std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
     for (int round = 0; round < 12; ++round) {
-        std::string input(3 * job::kScanChunk + rng() % 4096, ' ');
+        std::string input(3 * job_progress::kScanChunk + rng() % 4096, ' ');
         for (char &c : input)
             c = alphabet[pick(rng)];
         StringList before, after;
@@ -180,18 +180,18 @@ TEST(CnvTableApply, MatchesReplaceAllAcrossStopCheckWindows)
         for (std::size_t i = 0; i < before.size(); ++i)
             want = func_token::ReplaceAll(want, before[i], after[i]);
         std::string text = input;
-        job::JobProgress progress;
-        ASSERT_TRUE(tables::ApplyPairs(text, before, after, &progress));
+        job_progress::JobProgress progress;
+        ASSERT_TRUE(cnv_table::ApplyPairs(text, before, after, &progress));
         ASSERT_EQ(text, want) << round;
     }
 }
 
 TEST(CnvTableApply, StopBeforeTheStartChangesNothing)
 {
-    job::JobProgress progress;
+    job_progress::JobProgress progress;
     progress.requestStop();
     std::string text = "ab";
-    EXPECT_FALSE(tables::ApplyPairs(text, { "a", "b" }, { "b", "c" }, &progress));
+    EXPECT_FALSE(cnv_table::ApplyPairs(text, { "a", "b" }, { "b", "c" }, &progress));
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(text, "ab");
 }
@@ -213,12 +213,12 @@ TEST(CnvTableApply, StopInsideAPassLeavesAConvertedPrefix)
         text.reserve(2 * units);
         for (std::size_t i = 0; i < units; ++i)
             text += "ab";
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         std::thread stopper([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             progress.requestStop();
         });
-        const bool completed = tables::ApplyPairs(text, { "ab" }, { row.after }, &progress);
+        const bool completed = cnv_table::ApplyPairs(text, { "ab" }, { row.after }, &progress);
         stopper.join();
         if (completed) {
             EXPECT_EQ(text.size(), units * row.after.size());
@@ -247,11 +247,11 @@ TEST_F(TableFiles, MakeCnvTableAppendsTablesInLoadOrder)
     write("UP.Tbl", "g\th\n");
     std::filesystem::create_directory(m_dir + "/dir.tbl");
     StringList before, after;
-    tables::MakeCnvTable(before, after, "one", m_dir);
-    tables::MakeCnvTable(before, after, "UP", m_dir); // listed as UP, so loadable as UP
-    tables::MakeCnvTable(before, after, "missing", m_dir);
-    tables::MakeCnvTable(before, after, "dir", m_dir);
-    tables::MakeCnvTable(before, after, kChikanSjis, m_dir);
+    cnv_table::MakeCnvTable(before, after, "one", m_dir);
+    cnv_table::MakeCnvTable(before, after, "UP", m_dir); // listed as UP, so loadable as UP
+    cnv_table::MakeCnvTable(before, after, "missing", m_dir);
+    cnv_table::MakeCnvTable(before, after, "dir", m_dir);
+    cnv_table::MakeCnvTable(before, after, kChikanSjis, m_dir);
     EXPECT_EQ(Zip(before, after), (Pairs { { "a", "b" }, { "c", "d" }, { "g", "h" }, { "e", "f" } }));
 }
 
@@ -263,12 +263,12 @@ TEST_F(TableFiles, SearchListsTblEntriesInAnyCase)
     std::filesystem::create_directory(m_dir + "/deeper");
     write("deeper/g.tbl", "");
 
-    auto found = tables::SearchTableFiles(m_dir);
+    auto found = cnv_table::SearchTableFiles(m_dir);
     std::sort(found.begin(), found.end());
     std::vector<std::string> want;
     for (const char *name : { "B.TBL", "a.tbl", "c.Tbl", "sub.tbl", "置換.tbl" })
         want.push_back(m_dir + "/" + name);
     std::sort(want.begin(), want.end());
     EXPECT_EQ(found, want);
-    EXPECT_TRUE(tables::SearchTableFiles(m_dir + "/nothing-here").empty());
+    EXPECT_TRUE(cnv_table::SearchTableFiles(m_dir + "/nothing-here").empty());
 }

@@ -195,7 +195,7 @@ TEST(ExtractionTokens, MatchesReferenceOnRandomInput)
 
         const StringList want = ReferenceTokens(prepared);
         StringList fromPrepared, fromInput;
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         ASSERT_TRUE(extraction::ExtractTokens(fromPrepared, prepared, &progress));
         EXPECT_EQ(progress.position(), static_cast<std::int64_t>(prepared.size()));
         ASSERT_TRUE(extraction::ExtractTextTokens(fromInput, text, &progress));
@@ -235,7 +235,7 @@ TEST_F(TableDir, AutoRunTablesChainInListOrder)
     };
     const std::string input = "a a b";
     for (const auto &row : rows) {
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         const auto result = extraction::RunExtraction(input, all, row.tables, m_dir, &progress);
         EXPECT_FALSE(result.stopped);
         EXPECT_EQ(result.urls, row.want);
@@ -269,7 +269,7 @@ TEST_F(TableDir, StopDiscardsEverything)
         = { { "during the tables", { "t" } }, { "during the scan", {} }, { "scan after a missing table", { "none" } } };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         progress.requestStop();
         const auto result
             = extraction::RunExtraction(big, Conditions { { "http://" }, {}, {} }, row.tables, m_dir, &progress);
@@ -285,7 +285,7 @@ TEST(ExtractionProgress, StopFromAnotherThreadEndsTheScan)
     std::string big(64 << 20, 'x');
     for (std::size_t i = 0; i < big.size(); i += 4096)
         big[i] = ' ';
-    job::JobProgress progress;
+    job_progress::JobProgress progress;
     std::thread stopper([&] {
         while (progress.position() == 0)
             std::this_thread::yield();

@@ -168,10 +168,10 @@ INSTANTIATE_TEST_SUITE_P(CoreFunctions, EmptyViewWithoutStorage,
         EmptyViewCase { "Tables",
             [](std::string_view v) {
                 StringList before, after;
-                tables::ParseCnvTable(v, before, after);
+                cnv_table::ParseCnvTable(v, before, after);
                 std::string text;
-                tables::ApplyPairs(text, { std::string(v) }, { "x" }, nullptr);
-                return Joined(before) + Joined(after) + text + tables::TableNameFromPath(v);
+                cnv_table::ApplyPairs(text, { std::string(v) }, { "x" }, nullptr);
+                return Joined(before) + Joined(after) + text + cnv_table::TableNameFromPath(v);
             } },
         EmptyViewCase { "ControlState",
             [](std::string_view v) {
@@ -187,10 +187,10 @@ INSTANTIATE_TEST_SUITE_P(CoreFunctions, EmptyViewWithoutStorage,
             } },
         EmptyViewCase { "IniFile",
             [](std::string_view v) {
-                settings::IniFile ini(v);
+                ini_file::IniFile ini(v);
                 ini.WriteString(v, v, v);
                 long n = 7;
-                const bool parsed = settings::ParseIniInteger(v, n);
+                const bool parsed = ini_file::ParseIniInteger(v, n);
                 return ini.serialize() + ini.ReadString("a", "b", v) + std::to_string(parsed) + std::to_string(n);
             } }),
     [](const auto &info) { return std::string(info.param.name); });

@@ -95,16 +95,16 @@ TEST_P(HostileServer, EndsWithinItsBoundsAndReportsTheStatus)
 {
     const HostileCase &c = GetParam();
     Server server(c.responder);
-    http::Limits limits;
+    http_client::Limits limits;
     limits.connectTimeoutMs = 2000;
     limits.idleTimeoutSeconds = c.idleTimeoutSeconds;
     limits.maxBodyBytes = c.maxBodyBytes;
-    http::HttpClient client(limits);
+    http_client::HttpClient client(limits);
 
     const long rssBefore = StatusKb("VmRSS");
     const bool peakReset = ResetPeakRss();
     const auto start = Clock::now();
-    const http::Result r = client.Get(server.url("/hostile"),
+    const http_client::Result r = client.Get(server.url("/hostile"),
         [&] { return c.cancelAfterMs == 0 || Clock::now() - start < std::chrono::milliseconds(c.cancelAfterMs); });
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long peak = peakReset ? StatusKb("VmHWM") : StatusKb("VmRSS");
@@ -329,9 +329,9 @@ TEST(HostileServer, RedirectLoopIsNotFollowed)
     Server server([](Server &s, int fd, const std::string &) {
         Server::SendAll(fd, "HTTP/1.1 302 Found\r\nLocation: " + s.url("/loop") + "\r\nContent-Length: 0\r\n\r\n");
     });
-    http::HttpClient client;
+    http_client::HttpClient client;
     for (int i = 0; i < 3; ++i) {
-        const http::Result r = client.Get(server.url("/loop"));
+        const http_client::Result r = client.Get(server.url("/loop"));
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.status, 302);
     }

@@ -111,7 +111,7 @@ TEST(HtmlExtractLinks, Rows)
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         const auto result = html_links::ExtractLinks(row.text, &progress);
         EXPECT_FALSE(result.stopped);
         EXPECT_EQ(result.links, row.links);
@@ -140,7 +140,7 @@ TEST(HtmlCollectTags, MatchesReferenceOnRandomInput)
                 text[rng() % text.size()] = (rng() % 2) ? '<' : '>';
         }
         StringList tags;
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         ASSERT_TRUE(html_links::CollectTags(tags, text, &progress));
         ASSERT_EQ(tags, ReferenceTags(text)) << round;
         EXPECT_EQ(progress.position(), static_cast<std::int64_t>(text.size()));
@@ -152,7 +152,7 @@ TEST(HtmlExtractLinks, StopAppendsNothing)
     std::string page;
     for (int i = 0; i < 10000; ++i)
         page += "<a href=\"x" + std::to_string(i) + "\">x</a>\r\n";
-    job::JobProgress progress;
+    job_progress::JobProgress progress;
     progress.requestStop();
     const auto result = html_links::ExtractLinks(page, &progress);
     EXPECT_TRUE(result.stopped);

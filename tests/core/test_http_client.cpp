@@ -43,8 +43,8 @@ TEST_P(HttpResponses, SuccessOnlyFor2xxWithoutLocation)
 {
     const ResponseCase &c = GetParam();
     Server server(Server::Reply(c.raw));
-    http::HttpClient client;
-    const http::Result r = client.Get(server.url("/page.html"));
+    http_client::HttpClient client;
+    const http_client::Result r = client.Get(server.url("/page.html"));
     EXPECT_EQ(r.ok, c.ok) << r.error;
     EXPECT_EQ(r.status, c.status);
     if (c.ok)
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Statuses, HttpResponses,
 TEST(HttpClient, SendsTheProgramsRequestHeaders)
 {
     Server server(Server::Reply(Response("HTTP/1.1 200 OK", "", "ok")));
-    http::HttpClient client;
+    http_client::HttpClient client;
     ASSERT_TRUE(client.Get(server.url("/dir/a.html?q=1")).ok);
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -101,7 +101,7 @@ TEST(HttpClient, CookiesStayWithTheirClient)
         else
             Server::SendAll(fd, Response("HTTP/1.1 200 OK", "", "page"));
     });
-    http::HttpClient first, second;
+    http_client::HttpClient first, second;
     ASSERT_TRUE(first.Get(server.url("/login")).ok);
     ASSERT_TRUE(first.Get(server.url("/next")).ok);
     ASSERT_TRUE(second.Get(server.url("/next")).ok);
@@ -123,7 +123,7 @@ TEST(HttpClient, ClosesTheConnectionAfterEachRequest)
             if (::poll(&p, 1, 20) > 0 && ::recv(fd, &c, 1, 0) <= 0) closedByClient = true;
         }
     });
-    http::HttpClient client;
+    http_client::HttpClient client;
     ASSERT_TRUE(client.Get(server.url()).ok);
     for (int i = 0; i < 100 && !closedByClient; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -139,7 +139,7 @@ TEST(HttpClient, FailuresWithoutAnyStatusLineReportMinusOne)
         Server probe(Server::Reply(""));
         freePort = probe.port();
     }
-    http::HttpClient client;
+    http_client::HttpClient client;
     ASSERT_TRUE(client.Get(served.url()).ok); // an earlier status must not leak into a later failure
 
     const std::string urls[] = {
@@ -150,7 +150,7 @@ TEST(HttpClient, FailuresWithoutAnyStatusLineReportMinusOne)
         std::string("http://127.0.0.1/\0x", 19),
     };
     for (const std::string &url : urls) {
-        const http::Result r = client.Get(url);
+        const http_client::Result r = client.Get(url);
         EXPECT_FALSE(r.ok) << url;
         EXPECT_EQ(r.status, -1) << url;
         EXPECT_FALSE(r.error.empty()) << url;
@@ -172,11 +172,11 @@ TEST(HttpClient, StalledServerEndsAtTheIdleTimeout)
             Server::SendAll(fd, c.sentBeforeStall);
             s.stall(5000);
         });
-        http::Limits limits;
+        http_client::Limits limits;
         limits.idleTimeoutSeconds = 1;
-        http::HttpClient client(limits);
+        http_client::HttpClient client(limits);
         const auto start = std::chrono::steady_clock::now();
-        const http::Result r = client.Get(server.url());
+        const http_client::Result r = client.Get(server.url());
         const auto elapsed = std::chrono::steady_clock::now() - start;
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.status, c.status);
@@ -193,19 +193,19 @@ TEST(HttpClient, BodyCapEndsTheTransfer)
         "HTTP/1.1 200 OK\r\n\r\n" + big, // only known while it arrives
         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1388\r\n" + big + "\r\n0\r\n\r\n",
     };
-    http::Limits limits;
+    http_client::Limits limits;
     limits.maxBodyBytes = 1000;
     for (const std::string &raw : raws) {
         Server server(Server::Reply(raw));
-        http::HttpClient client(limits);
-        const http::Result r = client.Get(server.url());
+        http_client::HttpClient client(limits);
+        const http_client::Result r = client.Get(server.url());
         EXPECT_FALSE(r.ok) << raw.substr(0, 40);
         EXPECT_TRUE(r.body.empty());
         EXPECT_NE(r.error.find("larger"), std::string::npos) << r.error;
     }
     // Exactly at the cap is still fine.
     Server server(Server::Reply(Response("HTTP/1.1 200 OK", "", std::string(1000, 'y'))));
-    http::HttpClient client(limits);
+    http_client::HttpClient client(limits);
     EXPECT_TRUE(client.Get(server.url()).ok);
 }
 
@@ -215,10 +215,10 @@ TEST(HttpClient, TickKeepsComingAndCancels)
         Server::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nsome");
         s.stall(5000);
     });
-    http::HttpClient client;
+    http_client::HttpClient client;
     int ticks = 0;
     const auto start = std::chrono::steady_clock::now();
-    const http::Result r = client.Get(server.url(), [&ticks] { return ++ticks < 6; });
+    const http_client::Result r = client.Get(server.url(), [&ticks] { return ++ticks < 6; });
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(ticks, 6);
@@ -228,7 +228,7 @@ TEST(HttpClient, TickKeepsComingAndCancels)
 
     // The same client works again afterwards.
     Server next(Server::Reply(Response("HTTP/1.1 200 OK", "", "again")));
-    const http::Result again = client.Get(next.url());
+    const http_client::Result again = client.Get(next.url());
     EXPECT_TRUE(again.ok) << again.error;
     EXPECT_EQ(again.body, "again");
 }
@@ -236,13 +236,13 @@ TEST(HttpClient, TickKeepsComingAndCancels)
 TEST(HttpClient, NewsUrlFollowsTheEnvironment)
 {
     ::unsetenv("LANZO_NEWS_URL");
-    const std::string fixed = http::NewsUrl();
+    const std::string fixed = http_client::NewsUrl();
     EXPECT_EQ(fixed.rfind("http://", 0), 0u);
     EXPECT_EQ(fixed.substr(fixed.size() - 8), "/new.txt");
     ::setenv("LANZO_NEWS_URL", "http://127.0.0.1:9/new.txt", 1);
-    EXPECT_EQ(http::NewsUrl(), "http://127.0.0.1:9/new.txt");
+    EXPECT_EQ(http_client::NewsUrl(), "http://127.0.0.1:9/new.txt");
     ::setenv("LANZO_NEWS_URL", "", 1);
-    EXPECT_EQ(http::NewsUrl(), fixed);
+    EXPECT_EQ(http_client::NewsUrl(), fixed);
     ::unsetenv("LANZO_NEWS_URL");
 }
 

@@ -71,8 +71,8 @@ TEST(WebMode, RedirectsHttpsAndFailures)
         { expired.url(), -1, "expired", "" },
     };
     for (const auto &c : cases) {
-        http::HttpClient client;
-        const http::Result r = client.Get(c.url, {}, http::Mode::Web);
+        http_client::HttpClient client;
+        const http_client::Result r = client.Get(c.url, {}, http_client::Mode::Web);
         EXPECT_EQ(r.ok, c.status == 200) << c.url << ": " << r.error;
         EXPECT_EQ(r.status, c.status) << c.url;
         const std::string &detail = r.ok ? r.finalUrl : r.error;
@@ -80,7 +80,7 @@ TEST(WebMode, RedirectsHttpsAndFailures)
         EXPECT_EQ(r.body, c.body) << c.url;
     }
     ::unsetenv("SSL_CERT_FILE");
-    const http::Result system = http::HttpClient().Get(secureUrl, {}, http::Mode::Web);
+    const http_client::Result system = http_client::HttpClient().Get(secureUrl, {}, http_client::Mode::Web);
     EXPECT_NE(system.error.find("certificate"), std::string::npos) << "the test CA is not in the system's store";
 }
 
@@ -90,16 +90,17 @@ TEST(WebMode, RequestNamesTheProgramAndTheProxyAndThePlainModeStaysAsItWas)
         Server::SendAll(
             fd, request.rfind("GET / ", 0) == 0 ? Reply("301 Moved\r\nLocation: /x", "") : Reply("200 OK", ""));
     });
-    http::HttpClient client;
-    EXPECT_TRUE(client.Get(server.url("/"), {}, http::Mode::Web).ok);
+    http_client::HttpClient client;
+    EXPECT_TRUE(client.Get(server.url("/"), {}, http_client::Mode::Web).ok);
     EXPECT_EQ(client.Get(server.url("/")).status, 301);
     ::setenv("http_proxy", server.url("").c_str(), 1);
-    EXPECT_TRUE(client.Get("http://lanzo.invalid/via", {}, http::Mode::Web).ok);
+    EXPECT_TRUE(client.Get("http://lanzo.invalid/via", {}, http_client::Mode::Web).ok);
     EXPECT_FALSE(client.Get("http://lanzo.invalid/via").ok) << "the plain mode uses no proxy";
     ::unsetenv("http_proxy");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 4u);
-    EXPECT_NE(requests[0].find("\r\nUser-Agent: " + http::WebUserAgent() + "\r\n"), std::string::npos) << requests[0];
+    EXPECT_NE(requests[0].find("\r\nUser-Agent: " + http_client::WebUserAgent() + "\r\n"), std::string::npos)
+        << requests[0];
     EXPECT_NE(requests[0].find("\r\nAccept-Encoding: deflate, gzip"), std::string::npos) << requests[0];
     EXPECT_EQ(requests[2].find("Accept-Encoding"), std::string::npos) << requests[2];
     EXPECT_NE(requests[2].find("Indy Library"), std::string::npos) << requests[2];

@@ -7,8 +7,8 @@
 namespace
 {
 
-using settings::IniFile;
-using settings::ParseIniInteger;
+using ini_file::IniFile;
+using ini_file::ParseIniInteger;
 
 struct IntegerCase {
     const char *text;

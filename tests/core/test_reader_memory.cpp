@@ -55,7 +55,7 @@ TEST_P(ReaderMemory, StaysWithinTwiceItsInput)
 INSTANTIATE_TEST_SUITE_P(HugeFiles, ReaderMemory,
     ::testing::Values(ReaderCase { "IniOfBlankLines", "\r\n", "[WINDOW]\r\nWIDTH=7\r\n",
                           [](const std::string &in) {
-                              settings::IniFile ini(in);
+                              ini_file::IniFile ini(in);
                               ini.WriteInteger("WINDOW", "HEIGHT", 8);
                               return ini.ReadInteger("window", "width", 0) == 7
                                   && ini.serialize().size() == in.size() + 10;
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(HugeFiles, ReaderMemory,
         ReaderCase { "TableOfLinesThatAreNoPairs", "a long line without a tab\r\nx\ty\tz\r\n", "",
             [](const std::string &in) {
                 func_token::StringList before, after;
-                tables::ParseCnvTable(in, before, after);
+                cnv_table::ParseCnvTable(in, before, after);
                 return before.empty();
             } },
         // However large, a settings file beyond the limit is moved aside unread.
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(HugeFiles, ReaderMemory,
                 const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
                 if (fd < 0 || ::ftruncate(fd, off_t(4) << 30) != 0) return false; // 4 GiB, sparse
                 ::close(fd);
-                const settings::SettingsFileRead read = settings::ReadSettingsFile(path);
+                const settings_file::SettingsFileRead read = settings_file::ReadSettingsFile(path);
                 return read.read.tooLarge && read.message.find("set2.ini.bad") != std::string::npos
                     && ::access((path + ".bad").c_str(), F_OK) == 0;
             } }),

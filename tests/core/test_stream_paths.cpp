@@ -275,7 +275,7 @@ TEST(ForEachMatch, MatchesRunExtraction)
         for (int round = 0; round < 800; ++round) {
             const std::string text = RandomWords(rng, words, round < 790 ? 30 : 3000);
             const StringList want = extraction::RunExtraction(text, conditions, {}, "/nonexistent").urls;
-            job::JobProgress progress;
+            job_progress::JobProgress progress;
             StringList got;
             ASSERT_TRUE(extract_stream::ForEachMatch(
                 text, conditions, &progress, [&](std::string_view url) { got.emplace_back(url); }));
@@ -295,7 +295,7 @@ TEST(ForEachLink, MatchesExtractLinks)
     for (int round = 0; round < 5000; ++round) {
         const std::string text = RandomWords(rng, words, round < 4990 ? 25 : 4000);
         const StringList want = html_links::ExtractLinks(text).links;
-        job::JobProgress progress;
+        job_progress::JobProgress progress;
         StringList got;
         ASSERT_TRUE(
             extract_stream::ForEachLink(text, &progress, [&](std::string_view link) { got.emplace_back(link); }));
@@ -305,7 +305,7 @@ TEST(ForEachLink, MatchesExtractLinks)
 
 TEST(ForEachLink, StopsWhenAsked)
 {
-    job::JobProgress progress;
+    job_progress::JobProgress progress;
     progress.requestStop();
     int links = 0;
     EXPECT_FALSE(extract_stream::ForEachLink("<a href=x>", &progress, [&](std::string_view) { ++links; }));
@@ -358,7 +358,7 @@ TEST(ApplyPairs, ChainedPairsMatchReplaceAll)
         for (std::size_t i = 0; i < before.size(); ++i)
             want = func_token::ReplaceAll(want, before[i], after[i]);
         std::string text = input;
-        ASSERT_TRUE(tables::ApplyPairs(text, before, after, nullptr));
+        ASSERT_TRUE(cnv_table::ApplyPairs(text, before, after, nullptr));
         ASSERT_EQ(text, want) << testing::PrintToString(input);
     }
 }

@@ -113,7 +113,7 @@ private:
 
 void TstCtrl::initTestCase()
 {
-    http::GlobalInit();
+    http_client::GlobalInit();
 }
 
 void TstCtrl::init()

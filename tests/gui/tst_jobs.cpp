@@ -30,11 +30,11 @@ public:
         : JobDialog(nullptr, QStringLiteral("中止"))
     {
     }
-    bool start(std::function<void(job::JobProgress &)> job) { return runJob(std::move(job)); }
+    bool start(std::function<void(job_progress::JobProgress &)> job) { return runJob(std::move(job)); }
 };
 
 // Waits in the worker until the stop flag is set (or a safety limit passes).
-void waitForStop(job::JobProgress &progress)
+void waitForStop(job_progress::JobProgress &progress)
 {
     progress.setCaption("待機中");
     progress.setMaximum(100);
@@ -153,7 +153,7 @@ void TstJobs::stopPressedTwiceOrAfterTheEndChangesNothing()
     QVERIFY(!dialog.isRunning());
 
     // After a run that ended on its own, a late press does not touch its progress.
-    QVERIFY(dialog.start([](job::JobProgress &p) {
+    QVERIFY(dialog.start([](job_progress::JobProgress &p) {
         p.setMaximum(3);
         p.setPosition(3);
     }));
@@ -180,7 +180,7 @@ void TstJobs::failingJobEndsLikeAStop()
 {
     ProbeDialog dialog;
     QSignalSpy finished(&dialog, &JobDialog::jobFinished);
-    const bool ok = dialog.start([](job::JobProgress &p) {
+    const bool ok = dialog.start([](job_progress::JobProgress &p) {
         p.setMaximum(10);
         p.setPosition(5);
         throw std::runtime_error("broken");
@@ -191,7 +191,7 @@ void TstJobs::failingJobEndsLikeAStop()
     QCOMPARE(dialog.bar()->value(), 0);
 
     // The dialog is usable again afterwards.
-    QVERIFY(dialog.start([](job::JobProgress &) {}));
+    QVERIFY(dialog.start([](job_progress::JobProgress &) {}));
 }
 
 void TstJobs::everyRunGetsItsOwnWorker()
@@ -202,7 +202,7 @@ void TstJobs::everyRunGetsItsOwnWorker()
     std::vector<int> seen;
     std::vector<bool> onUiThread;
     const std::thread::id ui = std::this_thread::get_id();
-    const auto job = [&](job::JobProgress &) {
+    const auto job = [&](job_progress::JobProgress &) {
         seen.push_back(++runsOnThisThread);
         onUiThread.push_back(std::this_thread::get_id() == ui);
     };
@@ -218,7 +218,7 @@ void TstJobs::barAndCaptionFollowTheJob()
     ProbeDialog dialog;
     int seenMaximum = -1;
     QString seenTitle;
-    dialog.start([&](job::JobProgress &p) {
+    dialog.start([&](job_progress::JobProgress &p) {
         p.setCaption("抽出中");
         p.setMaximum(1000);
         for (int i = 1; i <= 1000; ++i) {

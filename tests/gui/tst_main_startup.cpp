@@ -93,7 +93,7 @@ void TestMainStartup::exitWritesEveryFileInOrder()
     s.windows().ctrl->ckToSjis->setChecked(true);
     QVERIFY(s.close());
 
-    const settings::AppPaths &p = home.paths();
+    const app_paths::AppPaths &p = home.paths();
     const std::vector<std::string> order { p.setIni, p.set2Ini, p.windowFile, p.workFile, p.listFile };
     QCOMPARE(s.main()->exitWriteLog(), order);
     QCOMPARE(bytes(readBytes(p.workFile)), bytes(text));
@@ -101,7 +101,7 @@ void TestMainStartup::exitWritesEveryFileInOrder()
     QCOMPARE(bytes(readBytes(p.setIni)), bytes(func_save::WriteSetIni(s.windows().ctrl->state())));
     QCOMPARE(bytes(readBytes(p.set2Ini)), bytes(func_save::WriteSet2Ini(s.windows().set->state())));
 
-    const settings::IniFile ini(readBytes(p.windowFile));
+    const ini_file::IniFile ini(readBytes(p.windowFile));
     QCOMPARE(ini.ReadInteger("WINDOW", "WIDTH", -1), 500L);
     QCOMPARE(ini.ReadInteger("WINDOW", "HEIGHT", -1), 500L);
     QCOMPARE(ini.ReadInteger("WINDOW", "TOP", -1), 0L);
@@ -242,8 +242,9 @@ void TestMainStartup::oversizedSettingsFileIsSetAside_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("lanzo.ini of blank lines")
-        << "lanzo.ini" << QByteArray(settings::kMaxSettingsFileSize + 2, '\n').replace(0, 18, "[WINDOW]\nWIDTH=900");
-    const QByteArray values(settings::kMaxSettingsValues + 1, '\t');
+        << "lanzo.ini"
+        << QByteArray(settings_file::kMaxSettingsFileSize + 2, '\n').replace(0, 18, "[WINDOW]\nWIDTH=900");
+    const QByteArray values(settings_file::kMaxSettingsValues + 1, '\t');
     QTest::newRow("set.ini with too many values") << "set.ini"
                                                   << "URL\thttp://kept/" + values;
     QTest::newRow("set2.ini with too many values") << "set2.ini"
@@ -296,7 +297,7 @@ void TestMainStartup::exitWriteFailure()
     const std::string text = "kept text";
     s.main()->setSourceText(text, true);
     s.main()->setUrlListItems({ "kept item" });
-    const settings::AppPaths &p = home.paths();
+    const app_paths::AppPaths &p = home.paths();
     if (blocked == QLatin1String("config")) {
         std::filesystem::remove_all(p.configDir);
         writeBytes(p.configDir, "a file, not a folder");

@@ -96,7 +96,7 @@ void TstReliabilityDisk::exitOnFullDisk()
     TempHome home;
     SmallDisk disk(home, "size=64k");
     MOUNT_OR_SKIP(disk);
-    const settings::AppPaths &p = home.paths();
+    const app_paths::AppPaths &p = home.paths();
     std::filesystem::create_directories(p.configDir);
     writeBytes(p.workFile, "old work");
     Session s(home);
@@ -203,7 +203,7 @@ void TstReliabilityDisk::linkPageOnFullDisk()
 void TstReliabilityDisk::configFolderRemovedWhileRunning()
 {
     TempHome home;
-    const settings::AppPaths &p = home.paths();
+    const app_paths::AppPaths &p = home.paths();
     Session s(home);
     s.main()->setSourceText("text", true);
     s.main()->setUrlListItems({ "item" });
@@ -220,7 +220,7 @@ void TstReliabilityDisk::configFolderRemovedWhileRunning()
 void TstReliabilityDisk::staleTemporariesGoAtStart()
 {
     TempHome home;
-    const settings::AppPaths &p = home.paths();
+    const app_paths::AppPaths &p = home.paths();
     std::filesystem::create_directories(p.configDir);
     const pid_t dead = ::fork();
     if (dead == 0) ::_exit(0);

@@ -61,7 +61,7 @@ private:
 
 void TstReliabilityDownload::initTestCase()
 {
-    http::GlobalInit();
+    http_client::GlobalInit();
 }
 
 void TstReliabilityDownload::init()

@@ -587,7 +587,7 @@ void TstScale::measureBigPage()
     if (page.isEmpty() || homeDir.isEmpty())
         QSKIP("LANZO_MEASURE_PAGE and LANZO_MEASURE_HOME name the page and the settings to time with");
     FakePrompts prompts;
-    GuiWindows w = CreateWindows(settings::PathsForHome(homeDir.toStdString()), &prompts);
+    GuiWindows w = CreateWindows(app_paths::PathsForHome(homeDir.toStdString()), &prompts);
     TfrmMain *main = w.main.get();
     auto *memo = main->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"));
     auto *list = main->findChild<QListView *>(QStringLiteral("UrlList"));

@@ -63,7 +63,7 @@ private:
 
 void TstSet::initTestCase()
 {
-    http::GlobalInit();
+    http_client::GlobalInit();
 }
 
 void TstSet::init()
@@ -110,8 +110,8 @@ void TstSet::captionsAndFrame()
     const QStringList news = set()->mmNew->toPlainText().split('\n');
     QCOMPARE(news,
         (QStringList { "次のテキストファイルをダウンロードして表示します。", "",
-            QString::fromStdString(http::NewsUrl()), "", "このファイルには、通常のWebブラウザからもアクセスできます。",
-            "" }));
+            QString::fromStdString(http_client::NewsUrl()), "",
+            "このファイルには、通常のWebブラウザからもアクセスできます。", "" }));
     QVERIFY(set()->mmNew->font().fixedPitch());
 
     set()->show();

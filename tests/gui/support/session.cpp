@@ -11,7 +11,7 @@
 #include <QTest>
 
 TempHome::TempHome()
-    : m_paths(settings::PathsForHome(m_dir.path().toStdString()))
+    : m_paths(app_paths::PathsForHome(m_dir.path().toStdString()))
 {
 }
 

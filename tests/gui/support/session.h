@@ -21,13 +21,13 @@ class TempHome
 public:
     TempHome();
     bool isValid() const { return m_dir.isValid(); }
-    const settings::AppPaths &paths() const { return m_paths; }
+    const app_paths::AppPaths &paths() const { return m_paths; }
     // A path inside the home folder (UTF-8).
     std::string path(std::string_view relative) const;
 
 private:
     QTemporaryDir m_dir;
-    settings::AppPaths m_paths;
+    app_paths::AppPaths m_paths;
 };
 
 // Whole-file helpers; readBytes gives "<missing>" for a file that cannot be read.
