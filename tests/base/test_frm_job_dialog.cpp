@@ -371,4 +371,4 @@ void TstJobs::tableConversionStopKeepsInput()
 }
 
 QTEST_MAIN(TstJobs)
-#include "tst_jobs.moc"
+#include "test_frm_job_dialog.moc"

@@ -7,7 +7,7 @@
 #include "support/session.h"
 #include "text/func_lanzo.h"
 
-#include "../core/http_test_server.h"
+#include "support/http_test_server.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -133,4 +133,4 @@ void TstReliabilityDownload::brokenNewsKeepsTheText()
 }
 
 QTEST_MAIN(TstReliabilityDownload)
-#include "tst_reliability_download.moc"
+#include "test_download_faults.moc"

@@ -2,8 +2,8 @@
 // compression, cookies along the way, the proxy of the environment; and the plain mode after it.
 #include "settings/http_client.h"
 
-#include "http_test_server.h"
-#include "tls_test_server.h"
+#include "support/http_test_server.h"
+#include "support/tls_test_server.h"
 
 #include <gtest/gtest.h>
 

@@ -310,4 +310,4 @@ void TstSet::news()
 }
 
 QTEST_MAIN(TstSet)
-#include "tst_set.moc"
+#include "test_frm_set.moc"

@@ -3,7 +3,7 @@
 // content, and the failure must name the file and the system's reason.
 #include "base/file_io.h"
 
-#include "settings_temp_dir.h"
+#include "support/settings_temp_dir.h"
 
 #include <gtest/gtest.h>
 

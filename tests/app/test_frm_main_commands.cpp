@@ -462,4 +462,4 @@ int main(int argc, char **argv)
     TestMainCommands test;
     return QTest::qExec(&test, argc, argv);
 }
-#include "tst_main_commands.moc"
+#include "test_frm_main_commands.moc"

@@ -1,6 +1,6 @@
 #include "tables/cnv_table.h"
 
-#include "table_dir_fixture.h"
+#include "support/table_dir_fixture.h"
 
 #include <gtest/gtest.h>
 

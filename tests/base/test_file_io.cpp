@@ -1,6 +1,6 @@
 #include "base/file_io.h"
 
-#include "settings_temp_dir.h"
+#include "support/settings_temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "settings/http_client.h"
 
-#include "http_test_server.h"
+#include "support/http_test_server.h"
 
 #include <gtest/gtest.h>
 

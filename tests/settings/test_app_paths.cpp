@@ -3,7 +3,7 @@
 #include "base/file_io.h"
 #include "settings/func_save.h"
 #include "settings/shipped_defaults.h"
-#include "settings_temp_dir.h"
+#include "support/settings_temp_dir.h"
 #include "text/func_token.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
-#include "settings_temp_dir.h"
+#include "support/settings_temp_dir.h"
 #include "tables/cnv_table.h"
 
 #include <gtest/gtest.h>

@@ -241,4 +241,4 @@ void TstAccessKeys::iconsAreVectorImages()
 }
 
 QTEST_MAIN(TstAccessKeys)
-#include "tst_access_keys.moc"
+#include "test_frm_main_access_keys.moc"

@@ -1,6 +1,6 @@
 #include "encoding/jconvert.h"
 
-#include "cp932_oracle.h"
+#include "support/cp932_oracle.h"
 
 #include <gtest/gtest.h>
 

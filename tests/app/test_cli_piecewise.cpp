@@ -6,7 +6,7 @@
 #include "encoding/url_codec.h"
 #include "text/func_token.h"
 
-#include "stdout_capture.h"
+#include "support/stdout_capture.h"
 
 #include <gtest/gtest.h>
 

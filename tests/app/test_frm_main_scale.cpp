@@ -706,4 +706,4 @@ void TstScale::measureBigPage()
 }
 
 QTEST_MAIN(TstScale)
-#include "tst_scale.moc"
+#include "test_frm_main_scale.moc"

@@ -1,6 +1,6 @@
 #include "app/cli_io.h"
 
-#include "stdout_capture.h"
+#include "support/stdout_capture.h"
 
 #include <gtest/gtest.h>
 

@@ -402,4 +402,4 @@ void TestMainMenus::splitterCollapsesANarrowList()
 }
 
 QTEST_MAIN(TestMainMenus)
-#include "tst_main_menus.moc"
+#include "test_frm_main_menus.moc"

@@ -693,4 +693,4 @@ void TstCtrl::setIniRoundTrip()
 }
 
 QTEST_MAIN(TstCtrl)
-#include "tst_ctrl.moc"
+#include "test_frm_ctrl.moc"

@@ -118,4 +118,4 @@ private slots:
 };
 
 QTEST_MAIN(TestEditorRoundTrip)
-#include "tst_editor_roundtrip.moc"
+#include "test_editor_text_qt.moc"

@@ -3,7 +3,7 @@
 // of the status line (-1 when none arrived), and keep the process's memory bounded.
 #include "settings/http_client.h"
 
-#include "http_test_server.h"
+#include "support/http_test_server.h"
 
 #include <gtest/gtest.h>
 

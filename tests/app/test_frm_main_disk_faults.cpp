@@ -239,4 +239,4 @@ void TstReliabilityDisk::staleTemporariesGoAtStart()
 }
 
 QTEST_MAIN(TstReliabilityDisk)
-#include "tst_reliability_disk.moc"
+#include "test_frm_main_disk_faults.moc"

@@ -323,4 +323,4 @@ void TestMainStartup::exitWriteFailure()
 }
 
 QTEST_MAIN(TestMainStartup)
-#include "tst_main_startup.moc"
+#include "test_frm_main_startup.moc"

@@ -409,4 +409,4 @@ void TestMainFiles::linkPage()
 }
 
 QTEST_MAIN(TestMainFiles)
-#include "tst_main_files.moc"
+#include "test_frm_main_files.moc"
