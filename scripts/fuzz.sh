@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
-# (clang from Debian) and runs each for a bounded time from its checked-in seed corpus.
+# (clang from Debian, in build-fuzz/ or the folder given by LANZO_FUZZ_BUILD_DIR) and runs each for
+# a bounded time from its checked-in seed corpus.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   A crash fails the script and leaves its input in fuzz/out/.
 # Inputs are at most 64 KiB; one allocation of 64 MB (4 MB for the settings readers) or a resident
 # size of 1 GB fails the run too, so a reader whose memory grows far beyond its input is caught
@@ -8,37 +9,26 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-20}"
+build="${LANZO_FUZZ_BUILD_DIR:-build-fuzz}"
+case "$build" in /*) ;; *) build="$root/$build" ;; esac
 out="$root/fuzz/out"
 mkdir -p "$out"
 
-# Every pure source of the core (the window files are named frm_*, trd_* or *_qt).
-core_sources=()
-for src in "$root"/src/{base,text,encoding,extract,tables,settings}/*.cpp; do
-    case "$(basename "$src")" in frm_* | trd_* | *_qt.cpp) continue ;; esac
-    core_sources+=("$src")
-done
-common=(-std=c++20 -g -O1 -fno-sanitize-recover=undefined -I"$root/src" $(pkg-config --cflags uchardet)
-    -DLANZO_VERSION="\"$(sed -n 's/^project(lanzo VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")\"")
-flags=("${common[@]}" -fsanitize=fuzzer,address,undefined)
-objflags=("${common[@]}" -fsanitize=fuzzer-no-link,address,undefined)
-
-# The core is compiled once into objects shared by all targets.
-objdir="$out/obj"
-mkdir -p "$objdir"
-objects=()
-for src in "${core_sources[@]}"; do
-    obj="$objdir/$(basename "${src%.cpp}").o"
-    if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ]; then
-        clang++ "${objflags[@]}" -c "$src" -o "$obj"
-    fi
-    objects+=("$obj")
-done
+# The core compiled once for all targets; ccache, where installed, keeps repeated builds short.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+if ! CC=clang CXX=clang++ LANZO_BUILD_DIR="$build" LANZO_BUILD_TYPE=Debug "$root/scripts/build.sh" \
+    -DLANZO_FUZZ=ON -DLANZO_GUI=OFF -DLANZO_TESTS=OFF "${launcher[@]}" >"$out/build.log" 2>&1; then
+    tail -n 60 "$out/build.log"
+    echo "FAILED: the fuzz build (see $out/build.log)"
+    exit 1
+fi
 
 status=0
 for target_src in "$root"/fuzz/fuzz_*.cpp; do
     name="$(basename "${target_src%.cpp}")"
-    bin="$out/$name"
-    clang++ "${flags[@]}" "$target_src" "${objects[@]}" -lcurl $(pkg-config --libs uchardet) -pthread -o "$bin"
+    bin="$build/fuzz/$name"
+    [ -x "$bin" ] || { echo "FAILED: $name is not built (add it to fuzz/CMakeLists.txt)"; status=1; continue; }
     corpus="$out/corpus/$name"
     mkdir -p "$corpus"
     dirs=("$corpus")

@@ -6,7 +6,8 @@
 # and typing into one huge line wrapped and unwrapped.
 #   scripts/measure_window.sh [MB [URLS]]          (default: 60 MB, 500000 URLs)
 # LANZO_BUILD_DIR names the build folder (default: build); it needs the program and the window
-# tests (tests/test_frm_main_scale). Times depend on the load of the machine: run it on a quiet one.
+# test tests/test_frm_main_scale built there. Times depend on the load of the machine: run it on
+# a quiet one.
 # A page of 4 MB or more shows its start at once and is laid into the editor in the background:
 # "window painted (usable)" is the first, "whole text in the editor" the second.
 # LANZO_MEASURE_OPEN_ONLY=1 ends the run after the open (to profile it, e.g. under perf record).

@@ -149,12 +149,16 @@ TEST(SeedDefaults, KilledFirstStartIsFinished)
         const auto paths = app_paths::PathsForHome(dir.path());
         ASSERT_TRUE(file_io::MakeDirectory(paths.configDir) && file_io::MakeDirectory(dir / row.left));
         ASSERT_TRUE(file_io::WriteFileAtomic(dir / row.left + "/.set2.ini", shipped_defaults::ShippedSet2Ini()));
-        if (!row.ownSet2Ini.empty()) ASSERT_TRUE(file_io::WriteFileAtomic(paths.set2Ini, row.ownSet2Ini));
+        if (!row.ownSet2Ini.empty()) {
+            ASSERT_TRUE(file_io::WriteFileAtomic(paths.set2Ini, row.ownSet2Ini));
+        }
         EXPECT_TRUE(app_paths::SeedDefaults(paths));
         EXPECT_EQ(
             ReadOrEmpty(paths.set2Ini), row.ownSet2Ini.empty() ? shipped_defaults::ShippedSet2Ini() : row.ownSet2Ini);
         EXPECT_FALSE(file_io::PathExists(dir / halfFilled) || file_io::PathExists(paths.tableDir + "/.set2.ini"));
-        if (row.left != "table") EXPECT_TRUE(file_io::FileExists(paths.tableDir + "/ttp補正.tbl"));
+        if (row.left != "table") {
+            EXPECT_TRUE(file_io::FileExists(paths.tableDir + "/ttp補正.tbl"));
+        }
     }
 }
 
