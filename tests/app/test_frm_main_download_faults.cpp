@@ -133,4 +133,4 @@ void TstReliabilityDownload::brokenNewsKeepsTheText()
 }
 
 QTEST_MAIN(TstReliabilityDownload)
-#include "test_download_faults.moc"
+#include "test_frm_main_download_faults.moc"

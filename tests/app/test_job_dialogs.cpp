@@ -371,4 +371,4 @@ void TstJobs::tableConversionStopKeepsInput()
 }
 
 QTEST_MAIN(TstJobs)
-#include "test_frm_job_dialog.moc"
+#include "test_job_dialogs.moc"
