@@ -14,13 +14,10 @@
 #include "tables/cnv_table.h"
 #include "text/func_lanzo.h"
 #include "text/func_token.h"
+#include "text/piece_ring.h"
 #include "text/text_stream.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdio>
-#include <functional>
-#include <mutex>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -206,62 +203,6 @@ int RunLinks(const Options &options)
 
 namespace
 {
-
-// A second thread that runs one task at a time for the thread that owns it.
-class Helper
-{
-public:
-    Helper()
-        : m_thread([this] { loop(); })
-    {
-    }
-    ~Helper()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
-    Helper(const Helper &) = delete;
-    Helper &operator=(const Helper &) = delete;
-
-    void start(std::function<void()> task)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_task = std::move(task);
-        }
-        m_wake.notify_one();
-    }
-    void wait()
-    {
-        std::unique_lock lock(m_mutex);
-        m_done.wait(lock, [this] { return !m_task; });
-    }
-
-private:
-    void loop()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_wake.wait(lock, [this] { return m_quit || m_task; });
-            if (m_quit) return;
-            lock.unlock();
-            m_task();
-            lock.lock();
-            m_task = nullptr;
-            m_done.notify_one();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake, m_done;
-    std::function<void()> m_task;
-    bool m_quit = false;
-    std::thread m_thread;
-};
 
 // "expand" streamed: one pass counts the lines the expansion gives, a second writes them as
 // they are made. Returns nullopt when the expansion would be refused (the caller then takes
@@ -503,117 +444,42 @@ int RunPiecewise(const Options &options, Piecewise kind)
     if (!cli_io::ReadInput(options.file, input)) return 1;
     const std::string_view raw = input.view();
     const bool mayRefuse = kind == Piecewise::Decode || kind == Piecewise::DecodeLines;
-    std::optional<Helper> helper;
-    if (raw.size() > 2 * kPieceSize && std::thread::hardware_concurrency() > 1) helper.emplace();
+    const bool twoThreads = raw.size() > 2 * kPieceSize && std::thread::hardware_concurrency() > 1;
     // UTF-8 is checked whole first (loading ends the text at a NUL, and the line breaks that
     // loading changes cannot make or break a character), so its output can go as it is made.
-    // Meanwhile the helper builds the code page 932 tables, by converting nothing.
+    // Meanwhile a second thread builds the code page 932 tables, by converting nothing.
     bool refused = false;
     if (kind == Piecewise::Utf8ToSjis) {
-        std::string nothing;
-        if (helper) helper->start([&nothing] { jconvert::Utf8ToSjis({}, nothing); });
+        std::optional<std::jthread> tables;
+        if (twoThreads)
+            tables.emplace([] {
+                std::string nothing;
+                jconvert::Utf8ToSjis({}, nothing);
+            });
         refused = !jconvert::IsWellFormedUtf8(raw.substr(0, raw.find('\0')));
-        if (helper) helper->wait();
     }
-
-    // The pieces go round a ring of slots: the main thread cuts and loads them in order, both
-    // threads convert whichever loaded piece comes first, and the main thread writes them in
-    // order. Neither waits for the other while there is a piece it can convert itself, so a
-    // helper that other work keeps off its processor for a while costs little.
-    enum : int { kFree, kLoaded, kConverting, kConverted };
-    struct Slot {
-        std::string loadScratch, converted;
-        std::string_view piece;
-        bool accepted = false;
-        std::atomic<int> state { kFree };
-    };
-    constexpr std::size_t kSlots = 8;
-    Slot slots[kSlots];
-    // Sequence numbers: pieces before written have been written, pieces before loaded loaded.
-    std::atomic<std::size_t> written { 0 }, loaded { 0 };
-    std::atomic<bool> stop { false };
-    std::mutex mutex;
-    std::condition_variable changed;
-    const auto signal = [&] {
-        {
-            std::lock_guard lock(mutex);
-        }
-        changed.notify_all();
-    };
-    // Converts the first loaded piece from sequence number first on; false when there is none.
-    const auto convertOne = [&](std::size_t first) {
-        for (std::size_t n = first, end = loaded.load(std::memory_order_acquire); n < end; ++n) {
-            Slot &slot = slots[n % kSlots];
-            int expected = kLoaded;
-            if (!slot.state.compare_exchange_strong(expected, kConverting, std::memory_order_acquire)) continue;
-            slot.accepted = ConvertPiece(kind, slot.piece, slot.converted);
-            slot.state.store(kConverted, std::memory_order_release);
-            signal();
-            return true;
-        }
-        return false;
-    };
-    const auto anyLoaded = [&] {
-        for (const Slot &slot : slots)
-            if (slot.state.load(std::memory_order_acquire) == kLoaded) return true;
-        return false;
-    };
 
     text_stream::BreakNormalizer loading, storing;
     std::string storeScratch, held;
     // A converted piece is mostly written straight from its slot; only short ones are gathered.
     cli_io::OutputSink out(kPieceSize / 2);
     const auto emit = [&](std::string_view bytes) { mayRefuse ? (void)held.append(bytes) : out.append(bytes); };
-    bool done = refused;
-    if (helper && !done) {
-        helper->start([&] {
-            for (;;) {
-                while (!stop.load() && convertOne(written.load(std::memory_order_acquire))) { }
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop.load() || anyLoaded(); });
-                if (stop.load()) return;
-            }
-        });
-    }
     std::size_t from = 0;
-    while (!done) {
-        // Load pieces into the free slots.
-        const std::size_t before = loaded.load();
-        for (std::size_t n = before; n - written.load() < kSlots && from < raw.size() && !loading.ended(); ++n) {
-            const std::size_t end = text_stream::PieceEnd(raw, from, kPieceSize);
-            Slot &slot = slots[n % kSlots];
-            slot.piece = loading.next(raw.substr(from, end - from), slot.loadScratch, end == raw.size());
-            from = end;
-            slot.state.store(kLoaded, std::memory_order_release);
-            loaded.store(n + 1, std::memory_order_release);
-        }
-        if (loaded.load() != before) signal();
-        const std::size_t next = written.load();
-        if (next == loaded.load()) break;
-        // Convert until the next piece in order is converted: that one first, unless the helper
-        // has it already.
-        Slot &slot = slots[next % kSlots];
-        while (slot.state.load(std::memory_order_acquire) != kConverted) {
-            if (convertOne(next)) continue;
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return slot.state.load(std::memory_order_acquire) == kConverted; });
-        }
-        if (!slot.accepted) {
-            refused = done = true;
-            break;
-        }
+    piece_ring::Stages stages;
+    stages.load = [&](std::string &scratch) -> std::optional<std::string_view> {
+        if (from >= raw.size() || loading.ended()) return std::nullopt;
+        const std::size_t end = text_stream::PieceEnd(raw, from, kPieceSize);
+        const std::string_view piece = loading.next(raw.substr(from, end - from), scratch, end == raw.size());
+        from = end;
+        return piece;
+    };
+    stages.convert = [kind](std::string_view piece, std::string &to) { return ConvertPiece(kind, piece, to); };
+    stages.store = [&](std::string_view converted) {
         // After a NUL in the result nothing more is written, but every piece is still checked.
-        if (!storing.ended()) emit(storing.next(slot.converted, storeScratch));
-        if (!mayRefuse && (storing.ended() || !out.ok())) done = true;
-        slot.state.store(kFree, std::memory_order_relaxed);
-        written.store(next + 1, std::memory_order_release);
-    }
-    if (helper) {
-        // The helper may be converting a piece still: the slots must outlive it.
-        stop.store(true);
-        signal();
-        helper->wait();
-    }
+        if (!storing.ended()) emit(storing.next(converted, storeScratch));
+        return mayRefuse || (!storing.ended() && out.ok());
+    };
+    if (!refused) refused = piece_ring::Run(stages, twoThreads) == piece_ring::Outcome::Refused;
     if (refused) {
         const std::string source = func_token::NormalizeLineBreaks(raw);
         input.release();
