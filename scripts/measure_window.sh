@@ -6,8 +6,8 @@
 # and typing into one huge line wrapped and unwrapped.
 #   scripts/measure_window.sh [MB [URLS]]          (default: 60 MB, 500000 URLs)
 # LANZO_BUILD_DIR names the build folder (default: build); it needs the program and the window
-# test tests/test_frm_main_scale built there. Times depend on the load of the machine: run it on
-# a quiet one.
+# timer bench/measure_window (built with the tests). Times depend on the load of the machine: run
+# it on a quiet one.
 # A page of 4 MB or more shows its start at once and is laid into the editor in the background:
 # "window painted (usable)" is the first, "whole text in the editor" the second.
 # LANZO_MEASURE_OPEN_ONLY=1 ends the run after the open (to profile it, e.g. under perf record).
@@ -18,7 +18,7 @@ case "$build" in /*) ;; *) build="$root/$build" ;; esac
 mb="${1:-60}"
 urls="${2:-500000}"
 exe="$build/lanzo"
-probe="$build/tests/test_frm_main_scale"
+probe="$build/bench/measure_window"
 for f in "$exe" "$probe"; do
     [ -x "$f" ] || { echo "measure_window.sh: build first ($f is missing)" >&2; exit 1; }
 done
@@ -65,6 +65,4 @@ start=$(ms)
 found=$("$exe" --home "$work/home" extract "$work/page.html" | wc -l)
 printf '%-58s %7d ms (%d URLs)\n' "command line: lanzo extract" $(($(ms) - start)) "$found"
 
-XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen LANZO_MEASURE_PAGE="$work/page.html" \
-    LANZO_MEASURE_HOME="$work/home" "$probe" measureBigPage -silent -maxwarnings 0 \
-    | grep -v '^\(Totals\|\*\*\*\*\*\|PASS\)'
+XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=offscreen "$probe" "$work/page.html" "$work/home"

@@ -1,32 +1,22 @@
 // The window with big buffers: a big append fills the list in one batch and keeps the view's
 // state, the list only ever reads the rows it shows, the editor wraps only while a huge line
 // exists, and an unedited source text is never re-encoded from the editor.
-//
-// measureBigPage prints real timings for the page named by LANZO_MEASURE_PAGE, with the
-// settings and tables of LANZO_MEASURE_HOME (scripts/measure_window.sh); without them it is
-// skipped. Timings are printed, never asserted.
 #include "app/frm_main.h"
 #include "app/url_list_model_qt.h"
 #include "base/file_io.h"
 #include "encoding/editor_text_qt.h"
-#include "extract/frm_ext_html.h"
-#include "extract/frm_extraction.h"
 #include "settings/frm_set.h"
 #include "support/session.h"
-#include "tables/frm_cnv.h"
 #include "text/func_lanzo.h"
 
 #include <QElapsedTimer>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextBlock>
-#include <QTimer>
 #include <QtTest>
 #include <algorithm>
-#include <cstdio>
 #include <random>
 
 namespace
@@ -91,7 +81,6 @@ private slots:
     void bigTextLoadStoppedByClosing();
     void listOrdersMatchTheListFunctions_data();
     void listOrdersMatchTheListFunctions();
-    void measureBigPage();
 };
 
 void TstScale::appendKeepsTheView_data()
@@ -520,188 +509,6 @@ void TstScale::listOrdersMatchTheListFunctions()
             break;
         }
         QCOMPARE(s.main()->urlListItems(), want);
-    }
-}
-
-// ---- Timings ---------------------------------------------------------------------------------
-
-namespace
-{
-
-void report(const char *what, qint64 ms)
-{
-    std::printf("%-58s %7lld ms\n", what, static_cast<long long>(ms));
-    std::fflush(stdout);
-}
-
-// Runs command while a job dialog is up and presses its stop button once the job has run for
-// about 100 ms. Returns the milliseconds from the press until the job had ended and until the
-// command had returned ({-1, -1} when the job ended before).
-std::pair<qint64, qint64> stopLatency(JobDialog *dialog, const std::function<void()> &command)
-{
-    QElapsedTimer sinceStop;
-    qint64 ended = -1;
-    QTimer press;
-    press.setInterval(100);
-    QObject::connect(&press, &QTimer::timeout, dialog, [&] {
-        if (!dialog->isRunning() || sinceStop.isValid()) return;
-        sinceStop.start();
-        QTest::mouseClick(dialog->stopButton(), Qt::LeftButton);
-    });
-    const auto finished = QObject::connect(dialog, &JobDialog::jobFinished, dialog, [&] {
-        if (sinceStop.isValid()) ended = sinceStop.elapsed();
-    });
-    press.start();
-    command();
-    QObject::disconnect(finished);
-    return { ended, sinceStop.isValid() ? sinceStop.elapsed() : -1 };
-}
-
-void reportStops(const char *what, JobDialog *dialog, const std::function<void()> &command)
-{
-    std::vector<qint64> ended, returned;
-    for (int i = 0; i < 5; ++i) {
-        const auto [e, r] = stopLatency(dialog, command);
-        if (r < 0) continue;
-        ended.push_back(e);
-        returned.push_back(r);
-    }
-    if (returned.empty()) {
-        std::printf("%-58s the job always ended before the stop\n", what);
-        return;
-    }
-    std::sort(ended.begin(), ended.end());
-    std::sort(returned.begin(), returned.end());
-    std::printf("%-58s %7lld ms (max %lld of %zu stops; the job itself ended after %lld, max %lld)\n", what,
-        static_cast<long long>(returned[returned.size() / 2]), static_cast<long long>(returned.back()), returned.size(),
-        static_cast<long long>(ended[ended.size() / 2]), static_cast<long long>(ended.back()));
-    std::fflush(stdout);
-}
-
-} // namespace
-
-void TstScale::measureBigPage()
-{
-    const QByteArray page = qgetenv("LANZO_MEASURE_PAGE");
-    const QByteArray homeDir = qgetenv("LANZO_MEASURE_HOME");
-    if (page.isEmpty() || homeDir.isEmpty())
-        QSKIP("LANZO_MEASURE_PAGE and LANZO_MEASURE_HOME name the page and the settings to time with");
-    FakePrompts prompts;
-    GuiWindows w = CreateWindows(app_paths::PathsForHome(homeDir.toStdString()), &prompts);
-    TfrmMain *main = w.main.get();
-    auto *memo = main->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"));
-    auto *list = main->findChild<QListView *>(QStringLiteral("UrlList"));
-    main->resize(760, 520);
-    main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main));
-    main->setUrlListItems({});
-    QElapsedTimer t;
-
-    prompts.openFiles.push_back(QString::fromLocal8Bit(page));
-    t.start();
-    main->mnuOpenClick();
-    report("open: file read, editor filled", t.elapsed());
-    main->repaint();
-    report("open: window painted (usable)", t.elapsed());
-    while (main->sourceLoadPending())
-        QTest::qWait(5);
-    memo->viewport()->repaint();
-    report("open: whole text in the editor (in the background)", t.elapsed());
-    t.start();
-    QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
-    memo->viewport()->repaint();
-    report("editor: Ctrl+End and paint", t.elapsed());
-    // LANZO_MEASURE_OPEN_ONLY=1 ends the run here, for profiling the open alone.
-    if (qEnvironmentVariableIntValue("LANZO_MEASURE_OPEN_ONLY") == 1) return;
-
-    t.start();
-    main->N7Click();
-    report("extract from the whole text (unedited)", t.elapsed());
-    main->repaint();
-    report("  with the list painted", t.elapsed());
-    std::printf("  %zu URLs in the list, %d re-encodes of the source text\n", main->urlListItems().size(),
-        main->sourceEncodeCount());
-
-    t.start();
-    list->scrollToBottom();
-    list->repaint();
-    report("list: scroll to the end and paint", t.elapsed());
-    t.start();
-    main->lstSelectAllClick();
-    list->repaint();
-    report("list: select all", t.elapsed());
-    t.start();
-    main->lstInvertClick();
-    list->repaint();
-    report("list: invert the selection", t.elapsed());
-    const func_token::StringList items = main->urlListItems();
-    main->addUrlListSelection({ 1, 2, 3, 500, 501 });
-    t.start();
-    main->appendUrlListItems(items);
-    list->repaint();
-    report("list: append the same again behind a selection", t.elapsed());
-    t.start();
-    main->lstDeleteClick();
-    list->repaint();
-    report("list: delete 5 scattered rows", t.elapsed());
-    t.start();
-    main->lstRemoveDuplicatesClick();
-    list->repaint();
-    report("list: remove duplicates", t.elapsed());
-    std::printf("  %zu URLs in the list\n", main->urlListItems().size());
-
-    const std::size_t count = main->urlListItems().size();
-    t.start();
-    main->HTML1Click();
-    main->repaint();
-    report("extract links from the whole text (unedited)", t.elapsed());
-    std::printf("  %zu links appended\n", main->urlListItems().size() - count);
-    main->setUrlListItems({});
-
-    // A run that ends before the stop appends its result: the list is emptied after each.
-    reportStops("stop: extraction", w.extraction, [&] {
-        main->N7Click();
-        main->setUrlListItems({});
-    });
-    reportStops("stop: link extraction", w.extHtml, [&] {
-        main->HTML1Click();
-        main->setUrlListItems({});
-    });
-    if (!main->tableNames().empty())
-        reportStops(
-            "stop: conversion table on the whole text", w.cnv, [&] { main->cvpMenuClick(main->tableNames().front()); });
-
-    t.start();
-    QTest::keyClick(memo, Qt::Key_X);
-    memo->viewport()->repaint();
-    report("editor: type one character and paint", t.elapsed());
-    t.start();
-    (void)main->sourceText();
-    report("edited text read back as bytes", t.elapsed());
-
-    // One long line, typed into as the window shows it (wrapped) and forced unwrapped.
-    const std::string tag = "<a href=\"http://www.example.jp/p/414002.zip\">\x83\x65\x83\x4c\x83\x58\x83\x67</a> ";
-    for (const int kb : { 200, 1000 }) {
-        for (const bool letters : { true, false }) {
-            std::string line;
-            while (line.size() < std::size_t(kb) * 1000)
-                line += letters ? std::string(64, 'a') : tag;
-            for (const bool wrap : { true, false }) {
-                t.start();
-                main->setSourceText(line, false);
-                if (!wrap) memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-                memo->viewport()->repaint();
-                const qint64 openMs = t.elapsed();
-                QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
-                t.start();
-                QTest::keyClick(memo, Qt::Key_X);
-                memo->viewport()->repaint();
-                std::printf("one %4d KB line of %-7s %-9s: set and paint %5lld ms, one keystroke %5lld ms\n", kb,
-                    letters ? "letters" : "tags", wrap ? "wrapped" : "unwrapped", static_cast<long long>(openMs),
-                    static_cast<long long>(t.elapsed()));
-                std::fflush(stdout);
-            }
-        }
     }
 }
 
