@@ -3,7 +3,7 @@
 // shortcuts shown beside their items, and the menu icons drawn from vector images.
 #include "app/frm_main.h"
 #include "base/file_io.h"
-#include "support/session.h"
+#include "support/window_test.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,11 +68,12 @@ QString sourceText(Session &s)
 
 } // namespace
 
-class TstAccessKeys : public QObject
+class TstAccessKeys : public WindowTest
 {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
     void cleanup();
     void uniqueWithinEachMenu();
     void topLevelMenusHaveKeys();
@@ -81,29 +82,32 @@ private slots:
     void standardShortcutsShown_data();
     void standardShortcutsShown();
     void iconsAreVectorImages();
-
-private:
-    TempHome m_home;
 };
 
 void TstAccessKeys::initTestCase()
 {
+    WindowTest::initTestCase();
     g_previousHandler = qInstallMessageHandler(dropPlatformNotes);
+}
+
+void TstAccessKeys::init()
+{
     // Table names become menu items; an "&" in one must stay a letter.
-    file_io::MakeDirectory(m_home.paths().tableDir);
-    writeBytes(m_home.paths().tableDir + "/A&B.tbl", "a\tb\r\n");
-    writeBytes(m_home.paths().tableDir + "/&F.tbl", "f\tF\r\n");
+    file_io::MakeDirectory(home.paths().tableDir);
+    writeBytes(home.paths().tableDir + "/A&B.tbl", "a\tb\r\n");
+    writeBytes(home.paths().tableDir + "/&F.tbl", "f\tF\r\n");
 }
 
 void TstAccessKeys::cleanup()
 {
     while (QWidget *popup = QApplication::activePopupWidget())
         popup->close();
+    WindowTest::cleanup();
 }
 
 void TstAccessKeys::uniqueWithinEachMenu()
 {
-    Session s(m_home);
+    Session s(home);
     QStringList collisions;
     int menusChecked = 0;
     // The menu bar counts as one menu too.
@@ -137,7 +141,7 @@ void TstAccessKeys::uniqueWithinEachMenu()
 
 void TstAccessKeys::topLevelMenusHaveKeys()
 {
-    Session s(m_home);
+    Session s(home);
     QString keys;
     for (QAction *top : s.main()->menuBar()->actions())
         keys += accessKey(top->text());
@@ -166,7 +170,7 @@ void TstAccessKeys::keysRunTheItems()
     QFETCH(QChar, menuKey);
     QFETCH(QChar, itemKey);
     QFETCH(QString, effect);
-    Session s(m_home);
+    Session s(home);
     s.main()->setSourceText("text", false);
     s.main()->setUrlListItems({ "http://a/" });
     QApplication::clipboard()->setText(QStringLiteral("clip"));
@@ -218,7 +222,7 @@ void TstAccessKeys::standardShortcutsShown()
 {
     QFETCH(QString, item);
     QFETCH(QKeySequence, shortcut);
-    Session s(m_home);
+    Session s(home);
     QAction *action = s.action(qPrintable(item));
     QVERIFY(action);
     QCOMPARE(action->shortcut(), shortcut);
@@ -227,7 +231,7 @@ void TstAccessKeys::standardShortcutsShown()
 void TstAccessKeys::iconsAreVectorImages()
 {
     // Icons drawn from SVG scale to any density: a 64-pixel request gives 64 pixels.
-    Session s(m_home);
+    Session s(home);
     int icons = 0;
     for (QMenu *menu : allMenus(s)) {
         for (QAction *action : menu->actions()) {

@@ -5,7 +5,7 @@
 #include "app/memory_guard_qt.h"
 #include "settings/frm_ctrl.h"
 #include "settings/frm_set.h"
-#include "support/session.h"
+#include "support/window_test.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -81,7 +81,7 @@ void operator delete(void *p, std::size_t) noexcept
     std::free(p);
 }
 
-class TestMainCommands : public QObject
+class TestMainCommands : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -129,7 +129,6 @@ void TestMainCommands::bytesSurviveTheEditor_data()
 void TestMainCommands::bytesSurviveTheEditor()
 {
     QFETCH(QByteArray, input);
-    TempHome home;
     Session s(home);
     const std::string expected = func_token::NormalizeLineBreaks(input.toStdString());
     s.main()->setSourceText(input.toStdString(), false);
@@ -172,7 +171,6 @@ void TestMainCommands::byteOffsetsMapOntoCharacters()
     QFETCH(int, length);
     QFETCH(QByteArray, expectSelected);
     QFETCH(int, expectEnd);
-    TempHome home;
     Session s(home);
     s.main()->setSourceText("a\x82\xa0\r\n\x83\x4az", false);
     s.main()->selectSourceBytes(std::size_t(offset), std::size_t(length));
@@ -222,7 +220,6 @@ void TestMainCommands::listCommands()
     QFETCH(QList<QByteArray>, expectItems);
     QFETCH(QList<int>, expectSelected);
     QFETCH(QString, expectClipboard);
-    TempHome home;
     Session s(home);
     s.main()->setUrlListItems(fromList(items));
     std::vector<std::size_t> indices(selected.begin(), selected.end());
@@ -292,7 +289,6 @@ void TestMainCommands::conversions()
     QFETCH(QByteArray, expectText);
     QFETCH(bool, expectModified);
     QFETCH(QString, expectError);
-    TempHome home;
     Session s(home);
     s.main()->setSourceText(text.toStdString(), false);
     if (selectFrom >= 0) s.main()->selectSourceBytes(std::size_t(selectFrom), std::size_t(selectLength));
@@ -311,7 +307,6 @@ void TestMainCommands::conversions()
 
 void TestMainCommands::extractionAppendsAndExpands()
 {
-    TempHome home;
     Session s(home);
     func_save::SetDialogState settings;
     settings.prefix.items = { "http://" };
@@ -342,7 +337,6 @@ void TestMainCommands::extractionAppendsAndExpands()
 
 void TestMainCommands::urlCorrection()
 {
-    TempHome home;
     Session s(home);
     s.main()->setUrlListItems({ "/a.gif", "b.html", "https://o/x", "//cdn/y.js" });
     s.main()->addUrlListSelection({ 1 });
@@ -364,7 +358,6 @@ void TestMainCommands::urlCorrection()
 
 void TestMainCommands::doubleClickOnTheList()
 {
-    TempHome home;
     Session s(home);
     // A "browser" that writes the one argument it was given into a file.
     const std::string browser = home.path("browser.sh");
@@ -420,7 +413,6 @@ void TestMainCommands::commandOutOfMemory()
     QFETCH(QString, command);
     QFETCH(QByteArray, source);
     QFETCH(QByteArray, item);
-    TempHome home;
     Session s(home);
     static_cast<LanzoApplication *>(qApp)->setPrompts(&s.prompts, s.main());
     s.main()->setSourceText(source.toStdString(), false);
@@ -440,7 +432,6 @@ void TestMainCommands::commandOutOfMemory()
 // Start-up goes on without a buffer that does not fit, and the exit leaves its file alone.
 void TestMainCommands::startUpOutOfMemory()
 {
-    TempHome home;
     std::filesystem::create_directories(home.paths().configDir);
     const std::string text = QByteArray("a\n").repeated(1 << 19).toStdString(); // 1.5 MB with CR LF
     writeBytes(home.paths().workFile, text);

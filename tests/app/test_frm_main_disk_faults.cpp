@@ -4,7 +4,7 @@
 // old files stay intact and the buffers stay in memory.
 #include "app/frm_main.h"
 #include "base/file_io.h"
-#include "support/session.h"
+#include "support/window_test.h"
 
 #include <QAction>
 #include <QtTest>
@@ -79,7 +79,7 @@ const QStringList kConfigFiles { "set.ini", "set2.ini", "lanzo.ini", "edit.txt",
 #define MOUNT_OR_SKIP(disk)                                                                                            \
     if (!(disk).mounted()) QSKIP(qPrintable(QStringLiteral("cannot mount a small file system: ") + (disk).why()))
 
-class TstReliabilityDisk : public QObject
+class TstReliabilityDisk : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -93,7 +93,6 @@ private slots:
 
 void TstReliabilityDisk::exitOnFullDisk()
 {
-    TempHome home;
     SmallDisk disk(home, "size=64k");
     MOUNT_OR_SKIP(disk);
     const app_paths::AppPaths &p = home.paths();
@@ -127,7 +126,6 @@ void TstReliabilityDisk::exitOnFullDisk()
 
 void TstReliabilityDisk::exitOnReadOnlyDisk()
 {
-    TempHome home;
     SmallDisk disk(home, "size=1m");
     MOUNT_OR_SKIP(disk);
     Session s(home);
@@ -148,7 +146,6 @@ void TstReliabilityDisk::exitOnReadOnlyDisk()
 
 void TstReliabilityDisk::namedFileOnFullDisk()
 {
-    TempHome home;
     SmallDisk disk(home, "size=64k");
     MOUNT_OR_SKIP(disk);
     const std::string doc = home.path("doc.txt");
@@ -184,7 +181,6 @@ void TstReliabilityDisk::namedFileOnFullDisk()
 
 void TstReliabilityDisk::linkPageOnFullDisk()
 {
-    TempHome home;
     SmallDisk disk(home, "size=64k");
     MOUNT_OR_SKIP(disk);
     Session s(home);
@@ -202,7 +198,6 @@ void TstReliabilityDisk::linkPageOnFullDisk()
 
 void TstReliabilityDisk::configFolderRemovedWhileRunning()
 {
-    TempHome home;
     const app_paths::AppPaths &p = home.paths();
     Session s(home);
     s.main()->setSourceText("text", true);
@@ -219,7 +214,6 @@ void TstReliabilityDisk::configFolderRemovedWhileRunning()
 
 void TstReliabilityDisk::staleTemporariesGoAtStart()
 {
-    TempHome home;
     const app_paths::AppPaths &p = home.paths();
     std::filesystem::create_directories(p.configDir);
     const pid_t dead = ::fork();

@@ -3,8 +3,7 @@
 #include "app/frm_main.h"
 #include "settings/frm_ctrl.h"
 #include "settings/frm_set.h"
-#include "settings/http_client.h"
-#include "support/session.h"
+#include "support/window_test.h"
 #include "text/func_lanzo.h"
 
 #include "support/http_test_server.h"
@@ -41,40 +40,22 @@ void ResetBeforeAnswer(Server &s, int, const std::string &)
 
 } // namespace
 
-class TstReliabilityDownload : public QObject
+class TstReliabilityDownload : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
     void brokenDownloadKeepsTheSource_data();
     void brokenDownloadKeepsTheSource();
     void brokenNewsKeepsTheText();
 
 private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<Session> m_app;
-    TfrmMain *main() { return m_app->main(); }
-    TfrmCtrl *ctrl() { return m_app->windows().ctrl.get(); }
+    TfrmCtrl *ctrl() { return session().windows().ctrl.get(); }
 };
-
-void TstReliabilityDownload::initTestCase()
-{
-    http_client::GlobalInit();
-}
 
 void TstReliabilityDownload::init()
 {
-    m_home = std::make_unique<TempHome>();
-    m_app = std::make_unique<Session>(*m_home, false);
-}
-
-void TstReliabilityDownload::cleanup()
-{
-    m_app.reset();
-    m_home.reset();
-    qunsetenv("LANZO_NEWS_URL");
+    startSession(false);
 }
 
 void TstReliabilityDownload::brokenDownloadKeepsTheSource_data()
@@ -110,7 +91,7 @@ void TstReliabilityDownload::brokenDownloadKeepsTheSource()
     QCOMPARE(main()->sourceText(), old);
     QCOMPARE(ctrl()->Label12->text(), wantStatus);
     QCOMPARE(ctrl()->btnDownload->text(), QStringLiteral("ダウンロード"));
-    QVERIFY(m_app->prompts.errors.isEmpty()); // failures show only the status label
+    QVERIFY(session().prompts.errors.isEmpty()); // failures show only the status label
     // Extraction and correction, when on, run over the old text (correction rewrites every item).
     const func_token::StringList want = hosei
         ? func_lanzo::CorrectList(server.url("/dir/page.html"), { "first", "/keep.html" }).items
@@ -122,7 +103,7 @@ void TstReliabilityDownload::brokenNewsKeepsTheText()
 {
     Server server(ResetAfterPart);
     qputenv("LANZO_NEWS_URL", server.url("/new.txt").c_str());
-    TfrmSet *set = m_app->windows().set.get();
+    TfrmSet *set = session().windows().set.get();
     const QString before = set->mmNew->toPlainText();
     set->PageControl1->setCurrentIndex(1);
     set->show();

@@ -2,7 +2,7 @@
 // overwrite question and its answers, failed writes, the close question and dropped files.
 #include "app/frm_main.h"
 #include "base/file_io.h"
-#include "support/session.h"
+#include "support/window_test.h"
 
 #include <QAction>
 #include <QDir>
@@ -36,11 +36,12 @@ enum class Start { Work, WorkTyped, Named, NamedModified };
 // A home with a work file, a named file old.txt and a file new.txt to open, and a session
 // brought into the start state.
 struct Fixture {
-    TempHome home;
+    const TempHome &home;
     std::unique_ptr<Session> session;
     QString dir;
 
-    explicit Fixture(Start start)
+    Fixture(const TempHome &home, Start start)
+        : home(home)
     {
         std::filesystem::create_directories(home.paths().configDir);
         writeBytes(home.paths().workFile, "work");
@@ -62,7 +63,7 @@ struct Fixture {
 
 } // namespace
 
-class TestMainFiles : public QObject
+class TestMainFiles : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -168,7 +169,7 @@ void TestMainFiles::fileStates()
     QFETCH(QStringList, expectQuestions);
     QFETCH(int, expectErrors);
 
-    Fixture f(static_cast<Start>(start));
+    Fixture f(home, static_cast<Start>(start));
     Session &s = *f.session;
     FakePrompts &p = s.prompts;
     p.answers.assign(answers.begin(), answers.end());
@@ -241,7 +242,7 @@ void TestMainFiles::closeQuestion()
     QFETCH(QByteArray, expectOld);
     QFETCH(QByteArray, expectWork);
 
-    Fixture f(static_cast<Start>(start));
+    Fixture f(home, static_cast<Start>(start));
     Session &s = *f.session;
     s.prompts.answers.assign(answers.begin(), answers.end());
     if (blockOldFile) {
@@ -296,7 +297,7 @@ void TestMainFiles::realDialogReportsTheChosenFilter()
 
 void TestMainFiles::dialogsRememberTheirChoice()
 {
-    Fixture f(Start::Work);
+    Fixture f(home, Start::Work);
     Session &s = *f.session;
     FakePrompts &p = s.prompts;
     p.chooseFilterIndex = 1;
@@ -345,7 +346,7 @@ void TestMainFiles::droppedFiles()
     QFETCH(QStringList, dropped);
     QFETCH(QString, target);
     QFETCH(QString, expectFile);
-    Fixture f(Start::NamedModified);
+    Fixture f(home, Start::NamedModified);
     Session &s = *f.session;
     writeBytes(f.home.path("third.txt"), "third");
     std::filesystem::create_directories(f.home.path("folder"));
@@ -379,7 +380,7 @@ void TestMainFiles::droppedFiles()
 void TestMainFiles::startupFile()
 {
     // A file named on the command line opens like a dropped one, once the event loop runs.
-    Fixture f(Start::Work);
+    Fixture f(home, Start::Work);
     Session &s = *f.session;
     writeBytes(f.home.path("third.txt"), "third\n");
     s.main()->openStartupFile(f.file("third.txt"));
@@ -390,7 +391,7 @@ void TestMainFiles::startupFile()
 
 void TestMainFiles::linkPage()
 {
-    Fixture f(Start::Work);
+    Fixture f(home, Start::Work);
     Session &s = *f.session;
     s.main()->setUrlListItems({ "a.html", "\x82\xa0" });
     s.prompts.saveFiles = { f.file("links.html") };

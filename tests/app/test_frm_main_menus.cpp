@@ -3,7 +3,7 @@
 #include "app/frm_main.h"
 #include "settings/frm_ctrl.h"
 #include "settings/frm_set.h"
-#include "support/session.h"
+#include "support/window_test.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -79,7 +79,7 @@ void activate(Session &s)
 
 } // namespace
 
-class TestMainMenus : public QObject
+class TestMainMenus : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -117,7 +117,6 @@ void TestMainMenus::enablingRules()
     QFETCH(bool, selection);
     QFETCH(int, list);
     QFETCH(bool, named);
-    TempHome home;
     const std::string file = home.path("named.txt");
     writeBytes(file, "named text");
     Session s(home);
@@ -212,7 +211,6 @@ void TestMainMenus::shortcutsActOnTheEditor()
     QFETCH(QString, expectClipboard);
     QFETCH(QByteArray, expectText);
     QFETCH(QByteArray, expectSelected);
-    TempHome home;
     Session s(home);
     activate(s);
     s.main()->setSourceText("abc def", false);
@@ -238,7 +236,6 @@ void TestMainMenus::shortcutsActOnTheEditor()
 
 void TestMainMenus::undoKeepsOneLevel()
 {
-    TempHome home;
     Session s(home);
     activate(s);
     s.main()->setSourceText("base", false);
@@ -280,7 +277,6 @@ void TestMainMenus::undoKeepsOneLevel()
 
 void TestMainMenus::tableItems()
 {
-    TempHome home;
     std::filesystem::create_directories(home.paths().tableDir);
     writeBytes(home.path("table/ab.tbl"), "a\tb\r\nb\td\r\n");
     writeBytes(home.path("table/A&B.tbl"), "x\ty\r\n");
@@ -340,7 +336,6 @@ void TestMainMenus::tableItems()
 
 void TestMainMenus::viewCommands()
 {
-    TempHome home;
     Session s(home);
     QAction *onTop = s.action("OnTop");
     onTop->trigger();
@@ -373,7 +368,6 @@ void TestMainMenus::viewCommands()
 
 void TestMainMenus::splitterCollapsesANarrowList()
 {
-    TempHome home;
     Session s(home);
     QSplitter *splitter = s.splitter();
     QSplitterHandle *handle = splitter->handle(1);

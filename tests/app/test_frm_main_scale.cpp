@@ -6,7 +6,7 @@
 #include "base/file_io.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/frm_set.h"
-#include "support/session.h"
+#include "support/window_test.h"
 #include "text/func_lanzo.h"
 
 #include <QElapsedTimer>
@@ -63,7 +63,7 @@ void caretAt(const Session &s, int line, int column)
 
 } // namespace
 
-class TstScale : public QObject
+class TstScale : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -103,7 +103,6 @@ void TstScale::appendKeepsTheView()
     QFETCH(int, appended);
     QFETCH(int, topRow);
     QFETCH(bool, reset);
-    TempHome home;
     Session s(home);
     UrlListModel *model = listModel(s);
     s.main()->setUrlListItems(numbered("old", before));
@@ -130,7 +129,6 @@ void TstScale::appendKeepsTheView()
 void TstScale::listReadsOnlyTheRowsItShows()
 {
     // A view that measured its items one by one would read all of them on every reset.
-    TempHome home;
     Session s(home);
     const std::size_t first = listModel(s)->dataRequests();
     s.main()->setUrlListItems(numbered("http://example.jp/", 100000));
@@ -155,7 +153,6 @@ void TstScale::listScrollsToItsWidestItem_data()
 void TstScale::listScrollsToItsWidestItem()
 {
     QFETCH(int, row);
-    TempHome home;
     Session s(home);
     func_token::StringList items = numbered("http://s/", 5);
     const std::string wide = "http://w/" + std::string(600, 'W');
@@ -204,7 +201,6 @@ void TstScale::wrapFollowsLongLines()
     QFETCH(bool, doubleByte);
     QFETCH(int, edit);
     QFETCH(bool, wrap);
-    TempHome home;
     Session s(home);
     const std::string text = linesOf(lines, doubleByte ? sjis::A : "a");
     s.main()->setSourceText(text, false);
@@ -272,7 +268,6 @@ void TstScale::unEditedTextIsNotReencoded()
 {
     QFETCH(int, command);
     QFETCH(bool, edited);
-    TempHome home;
     file_io::MakeDirectory(home.paths().tableDir);
     writeBytes(home.paths().tableDir + "/sp.tbl", "SP\t \r\n");
     Session s(home);
@@ -390,7 +385,6 @@ void TstScale::bigTextLoadsInTheBackground_data()
 void TstScale::bigTextLoadsInTheBackground()
 {
     QFETCH(int, action);
-    TempHome home;
     Session s(home);
     const std::string text = bigText('a');
     const int encodes = s.main()->sourceEncodeCount();
@@ -461,7 +455,6 @@ void TstScale::bigTextLoadsInTheBackground()
 void TstScale::bigTextLoadStoppedByClosing()
 {
     // The window goes while the worker is still filling the document: it is stopped and joined.
-    TempHome home;
     auto s = std::make_unique<Session>(home);
     s->main()->setSourceText(bigText('c'), false);
     QVERIFY(s->main()->sourceLoadPending());
@@ -482,7 +475,6 @@ void TstScale::listOrdersMatchTheListFunctions_data()
 void TstScale::listOrdersMatchTheListFunctions()
 {
     QFETCH(int, command);
-    TempHome home;
     Session s(home);
     std::mt19937 rng(5 + command);
     const std::string pieces[]

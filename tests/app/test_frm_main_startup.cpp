@@ -7,7 +7,7 @@
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
 #include "settings/settings_file.h"
-#include "support/session.h"
+#include "support/window_test.h"
 
 #include <QCheckBox>
 #include <QListView>
@@ -40,7 +40,7 @@ constexpr int kFixedConvertEntries = 3;
 
 } // namespace
 
-class TestMainStartup : public QObject
+class TestMainStartup : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -60,7 +60,6 @@ private slots:
 
 void TestMainStartup::firstStartCreatesConfigAndShowsDefaults()
 {
-    TempHome home;
     QVERIFY(!file_io::DirectoryExists(home.paths().configDir));
     Session s(home);
     QVERIFY(file_io::DirectoryExists(home.paths().configDir));
@@ -83,7 +82,6 @@ void TestMainStartup::firstStartCreatesConfigAndShowsDefaults()
 
 void TestMainStartup::exitWritesEveryFileInOrder()
 {
-    TempHome home;
     Session s(home);
     const std::string text = std::string(sjis::A) + "\r\nline2";
     s.main()->setSourceText(text, true);
@@ -140,7 +138,6 @@ void TestMainStartup::restoresGeometry()
 {
     QFETCH(QByteArray, ini);
     QFETCH(QRect, expected);
-    TempHome home;
     std::filesystem::create_directories(home.paths().configDir);
     if (!ini.isEmpty()) writeBytes(home.paths().windowFile, ini.toStdString());
     Session s(home);
@@ -171,7 +168,6 @@ void TestMainStartup::restoresBuffersByteForByte()
     QFETCH(QByteArray, listFile);
     QFETCH(QByteArray, expectedText);
     QFETCH(QList<QByteArray>, expectedItems);
-    TempHome home;
     std::filesystem::create_directories(home.paths().configDir);
     writeBytes(home.paths().workFile, editFile.toStdString());
     writeBytes(home.paths().listFile, listFile.toStdString());
@@ -184,7 +180,6 @@ void TestMainStartup::restoresBuffersByteForByte()
 
 void TestMainStartup::roundTripThroughExitAndStart()
 {
-    TempHome home;
     const std::string text = std::string(sjis::KANJI) + "\r\n\r\n" + std::string(sjis::TAKA)
         + " \x81\x40"
           "end";
@@ -216,7 +211,6 @@ void TestMainStartup::roundTripThroughExitAndStart()
 
 void TestMainStartup::unreadableWorkFileStopsTheSetUp()
 {
-    TempHome home;
     std::filesystem::create_directories(home.paths().workFile); // a folder where the file should be
     writeBytes(home.paths().listFile, "a\r\n");
     std::filesystem::create_directories(home.paths().tableDir);
@@ -257,7 +251,6 @@ void TestMainStartup::oversizedSettingsFileIsSetAside()
 {
     QFETCH(QString, file);
     QFETCH(QByteArray, bytes);
-    TempHome home;
     const std::string path = home.path("config/" + file.toStdString());
     std::filesystem::create_directories(home.paths().configDir);
     writeBytes(path, bytes.toStdString());
@@ -292,7 +285,6 @@ void TestMainStartup::exitWriteFailure()
     QFETCH(bool, closeAnyway);
     QFETCH(QStringList, failedFiles);
     QFETCH(bool, listWritten);
-    TempHome home;
     Session s(home);
     const std::string text = "kept text";
     s.main()->setSourceText(text, true);

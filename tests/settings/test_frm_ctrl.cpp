@@ -5,8 +5,8 @@
 #include "extract/html_links.h"
 #include "settings/frm_ctrl.h"
 #include "settings/func_save.h"
-#include "settings/http_client.h"
 #include "support/panels_support.h"
+#include "support/window_test.h"
 #include "text/func_lanzo.h"
 
 #include <QCheckBox>
@@ -67,13 +67,11 @@ void doubleClickItem(TfrmMain *main, int row)
 
 } // namespace
 
-class TstCtrl : public QObject
+class TstCtrl : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
 
     void captionsAndFrame();
     void replace_data();
@@ -105,27 +103,12 @@ private slots:
     void setIniRoundTrip();
 
 private:
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<Session> m_app;
-    TfrmMain *main() { return m_app->main(); }
-    TfrmCtrl *ctrl() { return m_app->windows().ctrl.get(); }
+    TfrmCtrl *ctrl() { return session().windows().ctrl.get(); }
 };
-
-void TstCtrl::initTestCase()
-{
-    http_client::GlobalInit();
-}
 
 void TstCtrl::init()
 {
-    m_home = std::make_unique<TempHome>();
-    m_app = std::make_unique<Session>(*m_home, false);
-}
-
-void TstCtrl::cleanup()
-{
-    m_app.reset();
-    m_home.reset();
+    startSession(false);
 }
 
 void TstCtrl::captionsAndFrame()
@@ -319,12 +302,12 @@ void TstCtrl::clickOptions()
     ctrl()->ckToURL->setChecked(true);
     ctrl()->ckToClip->setChecked(true);
     ctrl()->ckToExe->setChecked(true);
-    ctrl()->edtExe->setText(QString::fromStdString(m_home->path("missing-browser")));
+    ctrl()->edtExe->setText(QString::fromStdString(home.path("missing-browser")));
     doubleClickItem(main(), 1);
     QCOMPARE(ctrl()->urlText(), url);
     QCOMPARE(comboItems(ctrl()->cmbUrl), StringList { "h1" });
     QCOMPARE(QGuiApplication::clipboard()->text(), LineToQString(url));
-    QVERIFY(m_app->prompts.errors.isEmpty()); // a missing browser is not reported
+    QVERIFY(session().prompts.errors.isEmpty()); // a missing browser is not reported
 }
 
 void TstCtrl::browserGetsUrlAsOneArgument_data()
@@ -346,8 +329,8 @@ void TstCtrl::browserGetsUrlAsOneArgument()
     QFETCH(QByteArray, url);
     QFETCH(QString, exe);
     QFETCH(bool, started);
-    const QString out = QString::fromStdString(m_home->path("argv.txt"));
-    const QString script = QString::fromStdString(m_home->path("browser.sh"));
+    const QString out = QString::fromStdString(home.path("argv.txt"));
+    const QString script = QString::fromStdString(home.path("browser.sh"));
     {
         // Each start appends its arguments, so a start that must not happen shows as well.
         QFile f(script);
@@ -440,12 +423,12 @@ void TstCtrl::storedTexts()
 
 void TstCtrl::browseForBrowser()
 {
-    m_app->prompts.openFiles = { "/usr/bin/firefox", "" };
+    session().prompts.openFiles = { "/usr/bin/firefox", "" };
     ctrl()->btnExeClick();
     QCOMPARE(ctrl()->edtExe->text(), QStringLiteral("/usr/bin/firefox"));
     QCOMPARE(ctrl()->exePath(), std::string("/usr/bin/firefox"));
-    QCOMPARE(m_app->prompts.openRequests.size(), std::size_t(1));
-    QVERIFY(m_app->prompts.openRequests[0].filter.startsWith(QStringLiteral("ブラウザ(*.exe)|*.exe")));
+    QCOMPARE(session().prompts.openRequests.size(), std::size_t(1));
+    QVERIFY(session().prompts.openRequests[0].filter.startsWith(QStringLiteral("ブラウザ(*.exe)|*.exe")));
     ctrl()->btnExeClick(); // cancelled: the path stays
     QCOMPARE(ctrl()->edtExe->text(), QStringLiteral("/usr/bin/firefox"));
 }
@@ -540,7 +523,7 @@ void TstCtrl::downloadRunsExtractionAndCorrection()
     QVERIFY(corrected.ok);
     QCOMPARE(main()->urlListItems(), corrected.items);
     QVERIFY(main()->urlListItems().back().rfind("http://127.0.0.1", 0) == 0);
-    QVERIFY(m_app->prompts.errors.isEmpty());
+    QVERIFY(session().prompts.errors.isEmpty());
 }
 
 void TstCtrl::downloadCanBeCancelled_data()
@@ -638,10 +621,10 @@ void TstCtrl::downloadInTheWebMode()
 
 void TstCtrl::startupRestore()
 {
-    m_app.reset();
+    endSession();
     writeConfigFile(
-        *m_home, "lanzo.ini", "[WINDOW]\r\nONTOP=1\r\n[WINDOW2]\r\nTOP=37\r\nLEFT=45\r\n[INTERNET]\r\nWEB=1\r\n");
-    writeConfigFile(*m_home, "set.ini",
+        home, "lanzo.ini", "[WINDOW]\r\nONTOP=1\r\n[WINDOW2]\r\nTOP=37\r\nLEFT=45\r\n[INTERNET]\r\nWEB=1\r\n");
+    writeConfigFile(home, "set.ini",
         "BEFORE\tb\tx\ty\r\n"
         "URL\thttp://h/\r\n"
         "RDO1L\t1\r\n"
@@ -649,7 +632,7 @@ void TstCtrl::startupRestore()
         "before\tignored\r\n"
         "TOEXE\t1\r\n"
         "EXE\t/bin/true\r\n");
-    m_app = std::make_unique<Session>(*m_home, false);
+    startSession(false);
     QVERIFY(main()->stayOnTop());
     QVERIFY(main()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QCOMPARE(ctrl()->pos(), QPoint(45, 37));

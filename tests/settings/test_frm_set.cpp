@@ -7,6 +7,7 @@
 #include "settings/func_save.h"
 #include "settings/http_client.h"
 #include "support/panels_support.h"
+#include "support/window_test.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -32,13 +33,11 @@ int selectedRow(const QListWidget *list)
 
 } // namespace
 
-class TstSet : public QObject
+class TstSet : public WindowTest
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
 
     void captionsAndFrame();
     void opensCentredOverMainWindow();
@@ -55,28 +54,12 @@ private slots:
 
 private:
     void fillTables(const StringList &names);
-    std::unique_ptr<TempHome> m_home;
-    std::unique_ptr<Session> m_app;
-    TfrmMain *main() { return m_app->main(); }
-    TfrmSet *set() { return m_app->windows().set.get(); }
+    TfrmSet *set() { return session().windows().set.get(); }
 };
-
-void TstSet::initTestCase()
-{
-    http_client::GlobalInit();
-}
 
 void TstSet::init()
 {
-    m_home = std::make_unique<TempHome>();
-    m_app = std::make_unique<Session>(*m_home, false);
-}
-
-void TstSet::cleanup()
-{
-    m_app.reset();
-    m_home.reset();
-    qunsetenv("LANZO_NEWS_URL");
+    startSession(false);
 }
 
 void TstSet::fillTables(const StringList &names)
@@ -188,24 +171,24 @@ void TstSet::addTable()
     QFETCH(StringList, want);
     fillTables({ "x" });
     for (const QString &answer : answers)
-        m_app->prompts.openFiles.push_back(answer);
+        session().prompts.openFiles.push_back(answer);
     for (int i = 0; i < answers.size(); ++i)
         set()->btnAddClick();
     QCOMPARE(set()->tableNames(), want);
-    QCOMPARE(m_app->prompts.openRequests.at(0).filter, QStringLiteral("変換テーブル(*.tbl)|*.tbl"));
+    QCOMPARE(session().prompts.openRequests.at(0).filter, QStringLiteral("変換テーブル(*.tbl)|*.tbl"));
     // The dialog starts in the table folder.
-    QCOMPARE(m_app->prompts.openRequests.at(0).initialPath, QString::fromStdString(m_home->paths().tableDir));
+    QCOMPARE(session().prompts.openRequests.at(0).initialPath, QString::fromStdString(home.paths().tableDir));
 }
 
 void TstSet::liveSettings()
 {
-    m_app.reset();
-    writeConfigFile(*m_home, "set2.ini",
+    endSession();
+    writeConfigFile(home, "set2.ini",
         QByteArray("Prefix\t101\thttp://\tftp://\tttp://\r\n"
                    "Middle\t0\t.jpg\r\n"
                    "Suffix\t1\t")
             + "\x81\x42" + "\r\nAuto\t1\r\nConvert\t\x92\x75\x8a\xb7\tb\r\n");
-    m_app = std::make_unique<Session>(*m_home, false);
+    startSession(false);
     extraction::Conditions c = set()->conditions();
     QCOMPARE(c.prefixes, (StringList { "http://", "ttp://" }));
     QCOMPARE(c.middles, StringList {});
@@ -249,12 +232,12 @@ void TstSet::startupRestore()
     QFETCH(int, width);
     QFETCH(bool, listShown);
     QFETCH(bool, ctrlShown);
-    m_app.reset();
-    if (!ini.isEmpty()) writeConfigFile(*m_home, "lanzo.ini", ini);
-    m_app = std::make_unique<Session>(*m_home, false);
+    endSession();
+    if (!ini.isEmpty()) writeConfigFile(home, "lanzo.ini", ini);
+    startSession(false);
     QCOMPARE(main()->urlListWidth(), width);
     QCOMPARE(main()->urlListShown(), listShown);
-    QCOMPARE(m_app->windows().ctrl->isVisible(), ctrlShown);
+    QCOMPARE(session().windows().ctrl->isVisible(), ctrlShown);
     QVERIFY(!set()->isVisible());
     QVERIFY(set()->cbxPrefix->count() == 0 && set()->lstCnv->count() == 0); // no set2.ini: empty lists
 }
@@ -269,9 +252,9 @@ void TstSet::set2IniRoundTrip()
     state.autoExpand = true;
     state.convert = { "\x92\x75\x8a\xb7", "", "t" };
     const std::string bytes = func_save::WriteSet2Ini(state);
-    m_app.reset();
-    writeConfigFile(*m_home, "set2.ini", QByteArray::fromStdString(bytes));
-    m_app = std::make_unique<Session>(*m_home, false);
+    endSession();
+    writeConfigFile(home, "set2.ini", QByteArray::fromStdString(bytes));
+    startSession(false);
     QCOMPARE(func_save::WriteSet2Ini(set()->state()), bytes);
     QCOMPARE(set()->cbxPrefix->item(1)->checkState(), Qt::Unchecked);
     QCOMPARE(set()->cbxPrefix->item(2)->checkState(), Qt::Checked);

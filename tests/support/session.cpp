@@ -11,8 +11,14 @@
 #include <QTest>
 
 TempHome::TempHome()
-    : m_paths(app_paths::PathsForHome(m_dir.path().toStdString()))
 {
+    renew();
+}
+
+void TempHome::renew()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_paths = app_paths::PathsForHome(m_dir->path().toStdString());
 }
 
 std::string TempHome::path(std::string_view relative) const

@@ -20,13 +20,15 @@ class TempHome
 {
 public:
     TempHome();
-    bool isValid() const { return m_dir.isValid(); }
+    bool isValid() const { return m_dir->isValid(); }
+    // A fresh, empty folder takes the place of this one, which is removed.
+    void renew();
     const app_paths::AppPaths &paths() const { return m_paths; }
     // A path inside the home folder (UTF-8).
     std::string path(std::string_view relative) const;
 
 private:
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
     app_paths::AppPaths m_paths;
 };
 
