@@ -39,22 +39,8 @@ fi
 command -v iconv >/dev/null || echo "note: iconv is missing: its rows are skipped" >&2
 
 # Inputs: the Shift_JIS text and its EUC-JP, UTF-8 and percent-encoded forms.
-mkdir -p "$out"
-sjis="$out/sjis_${megabytes}mb.txt"
-euc="$out/euc_${megabytes}mb.txt"
-utf8="$out/utf8_${megabytes}mb.txt"
-url="$out/url_${megabytes}mb.txt"
-if [ ! -s "$sjis" ]; then
-    echo "== writing $sjis" >&2
-    python3 "$root/bench/gen_sjis_text.py" "$sjis" "$megabytes" || exit 1
-fi
-[ -s "$euc" ] || iconv -f CP932 -t EUC-JP-MS "$sjis" >"$euc" || exit 1
-[ -s "$utf8" ] || iconv -f CP932 -t UTF-8 "$sjis" >"$utf8" || exit 1
-[ -s "$url" ] || python3 -c '
-import sys, urllib.parse
-data = open(sys.argv[1], "rb").read()
-open(sys.argv[2], "w", encoding="ascii").write(urllib.parse.quote_plus(data, safe="!$\x27()*-.@_"))
-' "$sjis" "$url" || exit 1
+. "$root/bench/encoding_corpus.sh"
+write_encoding_corpus "$megabytes" || exit 1
 
 quote='import sys, urllib.parse; sys.stdout.write(urllib.parse.quote_plus(open(sys.argv[1], "rb").read(), safe="!$\x27()*-.@_"))'
 unquote='import sys, urllib.parse; sys.stdout.buffer.write(urllib.parse.unquote_to_bytes(open(sys.argv[1]).read().replace("+", " ")))'

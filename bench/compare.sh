@@ -71,16 +71,9 @@ if [ ! -s "$page" ] || [ ! -s "$urls" ] || [ ! -s "$table" ] || [ ! -s "$out/set
     note "writing page.html, urls.txt, table40.tbl, set2.ini"
     python3 "$root/bench/gen_corpus.py" "$out" || exit 1
 fi
-sjis="$out/sjis_30mb.txt" euc="$out/euc_30mb.txt" utf8="$out/utf8_30mb.txt" url="$out/url_30mb.txt"
+. "$root/bench/encoding_corpus.sh"
+write_encoding_corpus 30 || exit 1
 list50="$out/list_50mb.txt"
-[ -s "$sjis" ] || { note "writing $sjis"; python3 "$root/bench/gen_sjis_text.py" "$sjis" 30 || exit 1; }
-[ -s "$euc" ] || iconv -f CP932 -t EUC-JP-MS "$sjis" >"$euc" || exit 1
-[ -s "$utf8" ] || iconv -f CP932 -t UTF-8 "$sjis" >"$utf8" || exit 1
-[ -s "$url" ] || python3 -c '
-import sys, urllib.parse
-data = open(sys.argv[1], "rb").read()
-open(sys.argv[2], "w", encoding="ascii").write(urllib.parse.quote_plus(data, safe="!$\x27()*-.@_"))
-' "$sjis" "$url" || exit 1
 [ -s "$list50" ] || { note "writing $list50"; python3 "$root/bench/gen_list.py" "$list50" 50 || exit 1; }
 
 work="$(mktemp -d)"
