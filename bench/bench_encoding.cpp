@@ -54,7 +54,7 @@ const std::string &Page()
 {
     static const std::string page = [] {
         const char *dir = std::getenv("LANZO_BENCH_DATA");
-        return file_io::ReadWholeFile(std::string(dir ? dir : LANZO_BENCH_DATA) + "/page.html").data;
+        return file_io::ReadWholeFile(std::string(dir ? dir : LANZO_BENCH_DATA) + "/page.html").value_or("");
     }();
     return page;
 }

@@ -20,7 +20,7 @@ std::string DataPath(const char *name)
 
 const std::string &Page()
 {
-    static const std::string page = file_io::ReadWholeFile(DataPath("page.html")).data;
+    static const std::string page = file_io::ReadWholeFile(DataPath("page.html")).value_or("");
     return page;
 }
 

@@ -1,5 +1,6 @@
 #include "app/cli_commands.h"
 #include "app/cli_io.h"
+#include "app/cli_messages.h"
 #include "base/file_io.h"
 #include "encoding/jconvert.h"
 #include "encoding/message_quote.h"
@@ -105,15 +106,14 @@ int RunExtract(const Options &options, const app_paths::AppPaths &paths)
     // The stored settings matter unless the command line replaces all three of their parts.
     func_save::SetDialogState stored;
     if (!(options.conditionsGiven && !options.tables.empty() && options.expand.has_value())) {
-        const settings_file::SettingsFileRead read
+        const error::Result<std::string> read
             = settings_file::ReadSettingsFile(paths.set2Ini, settings_file::kMaxSettingsValues);
-        const file_io::ReadResult &settingsFile = read.read;
-        if (settingsFile.ok) {
-            func_save::ApplySet2Ini(stored, settingsFile.data);
-        } else if (settingsFile.tooLarge) {
-            cli_io::PrintError(read.message);
-        } else if (!settingsFile.missing) {
-            cli_io::PrintError(message_quote::Quoted(paths.set2Ini) + ": " + settingsFile.error.reason);
+        if (read) {
+            func_save::ApplySet2Ini(stored, *read);
+        } else if (settings_file::WasSetAside(read.error())) {
+            cli_io::PrintError(cli_messages::Text(read.error()));
+        } else if (read.error().kind != error::Kind::NotFound) {
+            cli_io::PrintError(cli_messages::Text(read.error()));
             return 1;
         }
     }
@@ -323,7 +323,7 @@ int RunConvert(const Options &options, const app_paths::AppPaths &paths)
     const bool finished = cli_io::RunJob(progress, [&] {
         progress.setCaption("変換中");
         StringList before, after;
-        cnv_table::MakeCnvTable(before, after, name, paths.tableDir);
+        static_cast<void>(cnv_table::MakeCnvTable(before, after, name, paths.tableDir));
         progress.setMaximum(static_cast<std::int64_t>(before.size()));
         // Converting in place is safe: a stopped run writes nothing.
         completed = cnv_table::ApplyPairs(source, before, after, &progress);
@@ -548,10 +548,9 @@ int RunLinkPage(const Options &options)
         cli_io::PrintError("the list is empty; " + message_quote::Quoted(path) + " was not written");
         return 0;
     }
-    file_io::IoError error;
     file_io::AtomicFileWriter writer;
-    if (!writer.open(path, &error)) {
-        cli_io::PrintError(message_quote::Quoted(path) + ": " + error.reason);
+    if (const error::Result<void> opened = writer.open(path); !opened) {
+        cli_io::PrintError(cli_messages::Text(opened.error()));
         return 1;
     }
     constexpr std::size_t kBlock = 1u << 20;
@@ -567,8 +566,8 @@ int RunLinkPage(const Options &options)
     });
     block.append(func_lanzo::LinkPageFooter());
     writer.write(block);
-    if (!writer.commit(&error)) {
-        cli_io::PrintError(message_quote::Quoted(path) + ": " + error.reason);
+    if (const error::Result<void> committed = writer.commit(); !committed) {
+        cli_io::PrintError(cli_messages::Text(committed.error()));
         return 1;
     }
     return 0;
@@ -593,10 +592,12 @@ int RunGet(const Options &options)
     if (result.ok) {
         if (options.toSjis) result.body = page_convert::ToShiftJis(result.body, result.contentType).text;
         if (!cli_io::WriteOutput(result.body)) status = 1;
-        file_io::IoError error;
-        if (options.finalUrlFile && !file_io::WriteFileAtomic(*options.finalUrlFile, finalUrl + "\n", &error)) {
-            cli_io::PrintError(message_quote::Quoted(*options.finalUrlFile) + ": " + error.reason);
-            status = 1;
+        if (options.finalUrlFile) {
+            if (const error::Result<void> written = file_io::WriteFileAtomic(*options.finalUrlFile, finalUrl + "\n");
+                !written) {
+                cli_io::PrintError(cli_messages::Text(written.error()));
+                status = 1;
+            }
         }
     }
     std::string label(kStatusLabel);

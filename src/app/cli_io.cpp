@@ -1,4 +1,5 @@
 #include "app/cli_io.h"
+#include "app/cli_messages.h"
 #include "base/file_io.h"
 #include "encoding/message_quote.h"
 
@@ -195,13 +196,12 @@ bool ReadInput(const std::string &file, std::string &data)
         PrintError(std::string("standard input: ") + std::strerror(error));
         return false;
     }
-    file_io::ReadResult result = file_io::ReadWholeFile(file);
-    if (!result.ok) {
-        PrintError(message_quote::Quoted(file) + ": "
-            + (result.error.reason.empty() ? std::string("cannot read") : result.error.reason));
+    error::Result<std::string> read = file_io::ReadWholeFile(file);
+    if (!read) {
+        PrintError(cli_messages::Text(read.error()));
         return false;
     }
-    data = std::move(result.data);
+    data = std::move(*read);
     return true;
 }
 

@@ -193,29 +193,31 @@ void TfrmMain::FormCreate()
     updateTitle();
 
     ini_file::IniFile ini;
-    if (const file_io::ReadResult r = readSettingsFile(m_paths.windowFile); r.ok) ini.parse(r.data);
+    if (const error::Result<std::string> r = readSettingsFile(m_paths.windowFile)) ini.parse(*r);
     RestoreWindowPlace(this, ini.ReadInteger("WINDOW", "LEFT", 0), ini.ReadInteger("WINDOW", "TOP", 0),
         ini.ReadInteger("WINDOW", "WIDTH", 500), ini.ReadInteger("WINDOW", "HEIGHT", 500));
 
     // An unreadable buffer file is reported and ends the set-up: the list and the tables are
     // then left alone, and the window starts with what it has.
-    const file_io::ReadResult work = file_io::ReadWholeFile(m_paths.workFile);
-    if (!work.ok && !work.missing) {
+    const auto missing
+        = [](const error::Result<std::string> &read) { return !read && read.error().kind == error::Kind::NotFound; };
+    const error::Result<std::string> work = file_io::ReadWholeFile(m_paths.workFile);
+    if (!work && !missing(work)) {
         m_keepWorkFile = m_keepListFile = true;
-        reportFileError("read", work.error);
+        reportFileError("read", work.error());
         return;
     }
     bool workLoaded = false;
     try {
-        if (work.ok) setSourceText(work.data, false);
+        if (work) setSourceText(*work, false);
         workLoaded = true;
-        const file_io::ReadResult list = file_io::ReadWholeFile(m_paths.listFile);
-        if (!list.ok && !list.missing) {
+        const error::Result<std::string> list = file_io::ReadWholeFile(m_paths.listFile);
+        if (!list && !missing(list)) {
             m_keepListFile = true;
-            reportFileError("read", list.error);
+            reportFileError("read", list.error());
             return;
         }
-        if (list.ok) setUrlListItems(func_token::SplitLines(list.data));
+        if (list) setUrlListItems(func_token::SplitLines(*list));
     } catch (const std::bad_alloc &) {
         // A buffer that did not fit in memory stays on disk as it is, like an unreadable one.
         m_keepListFile = true;

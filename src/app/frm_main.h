@@ -37,9 +37,9 @@ public:
     void setWindows(TfrmCtrl *ctrl, TfrmCnv *cnv, TfrmExtraction *extraction, TfrmExtHtml *extHtml, TfrmSet *set);
     const app_paths::AppPaths &paths() const { return m_paths; }
     UserPrompts *prompts() const { return m_prompts; }
-    // The bytes of a settings file. A file too large to be one is set aside unread (ok false),
+    // The bytes of a settings file. A file too large to be one is set aside unread (an error),
     // and the user is told where it went. maxValues: see settings_file::ReadSettingsFile.
-    file_io::ReadResult readSettingsFile(const std::string &path, std::size_t maxValues = SIZE_MAX);
+    error::Result<std::string> readSettingsFile(const std::string &path, std::size_t maxValues = SIZE_MAX);
 
     // ---- Source text (bytes, CR LF line breaks) ----
     std::string sourceText() const;
@@ -227,7 +227,7 @@ private:
     bool acceptFileDrag(QDropEvent *event, bool drop);
     bool FormCloseQuery();
     bool FormClose();
-    void reportFileError(const char *what, const file_io::IoError &error);
+    void reportFileError(const char *what, const error::Error &error);
 
     // Commands (frm_main_commands.cpp).
     void extractFrom(std::string input);

@@ -5,7 +5,7 @@
 #include "app/url_list_model_qt.h"
 #include "base/file_io.h"
 #include "base/user_prompts_qt.h"
-#include "encoding/message_quote.h"
+#include "encoding/error_text_ja.h"
 #include "settings/frm_ctrl.h"
 #include "settings/frm_set.h"
 #include "settings/func_save.h"
@@ -39,12 +39,6 @@ std::string toPath(const QString &path)
     return QFile::encodeName(path).toStdString();
 }
 
-QString describe(const file_io::IoError &error)
-{
-    return QString::fromStdString(message_quote::Quoted(error.path)) + QStringLiteral("：")
-        + QString::fromLocal8Bit(error.reason.c_str());
-}
-
 // Where a dialog opens when it has nothing to remember yet.
 QString startPath(const QString &remembered, const QString &current, const QString &name = QString())
 {
@@ -56,38 +50,39 @@ QString startPath(const QString &remembered, const QString &current, const QStri
 
 } // namespace
 
-void TfrmMain::reportFileError(const char *what, const file_io::IoError &error)
+void TfrmMain::reportFileError(const char *what, const error::Error &error)
 {
-    const QString text = qstrcmp(what, "read") == 0 ? QStringLiteral("ファイルを読み込めません。\n")
-                                                    : QStringLiteral("ファイルに書き込めません。\n");
-    m_prompts->showError(this, text + describe(error));
+    const std::string text
+        = qstrcmp(what, "read") == 0 ? error_text_ja::ReadFailed(error) : error_text_ja::WriteFailed(error);
+    m_prompts->showError(this, QString::fromStdString(text));
 }
 
-file_io::ReadResult TfrmMain::readSettingsFile(const std::string &path, std::size_t maxValues)
+error::Result<std::string> TfrmMain::readSettingsFile(const std::string &path, std::size_t maxValues)
 {
-    settings_file::SettingsFileRead read = settings_file::ReadSettingsFile(path, maxValues);
-    if (!read.message.empty()) m_prompts->showError(this, QString::fromStdString(read.message));
-    return std::move(read.read);
+    error::Result<std::string> read = settings_file::ReadSettingsFile(path, maxValues);
+    if (!read && settings_file::WasSetAside(read.error()))
+        m_prompts->showError(this, QString::fromStdString(error_text_ja::Text(read.error())));
+    return read;
 }
 
 bool TfrmMain::writeNamedFile(const QString &path)
 {
-    file_io::IoError error;
-    if (file_io::WriteFileAtomic(toPath(path), sourceText(), &error)) return true;
-    reportFileError("write", error);
+    const error::Result<void> written = file_io::WriteFileAtomic(toPath(path), sourceText());
+    if (written) return true;
+    reportFileError("write", written.error());
     return false;
 }
 
 bool TfrmMain::loadNamedFile(const QString &path)
 {
-    const file_io::ReadResult read = file_io::ReadWholeFile(toPath(path));
-    if (!read.ok) {
-        reportFileError("read", read.error);
+    const error::Result<std::string> read = file_io::ReadWholeFile(toPath(path));
+    if (!read) {
+        reportFileError("read", read.error());
         return false;
     }
     // Named first: a named file's text is not put into the work file.
     m_fileName = QFileInfo(path).absoluteFilePath();
-    setSourceText(read.data, false);
+    setSourceText(*read, false);
     m_modified = false;
     updateTitle();
     return true;
@@ -131,14 +126,14 @@ void TfrmMain::mnuOpenWorkClick()
     if (!overwriteQuestion()) return;
     m_fileName.clear();
     updateTitle();
-    const file_io::ReadResult read = file_io::ReadWholeFile(m_paths.workFile);
-    if (!read.ok) {
+    const error::Result<std::string> read = file_io::ReadWholeFile(m_paths.workFile);
+    if (!read) {
         // The text on screen is not the work file's: the exit must not put it there unasked.
-        m_keepWorkFile = !read.missing;
-        reportFileError("read", read.error);
+        m_keepWorkFile = read.error().kind != error::Kind::NotFound;
+        reportFileError("read", read.error());
         return;
     }
-    setSourceText(read.data, false);
+    setSourceText(*read, false);
     m_modified = false;
 }
 
@@ -185,9 +180,10 @@ void TfrmMain::mnuLinkPageClick()
         this, kLinkFilter, filterIndex, startPath(m_savePath, m_fileName, QStringLiteral("link.html")));
     if (path.isEmpty()) return;
     m_savePath = path;
-    file_io::IoError error;
-    if (!file_io::WriteFileAtomic(toPath(path), func_lanzo::MakeLinkPage(m_listModel->items()), &error))
-        reportFileError("write", error);
+    if (const error::Result<void> written
+        = file_io::WriteFileAtomic(toPath(path), func_lanzo::MakeLinkPage(m_listModel->items()));
+        !written)
+        reportFileError("write", written.error());
 }
 
 // ---- Dropped files --------------------------------------------------------------------------
@@ -239,12 +235,12 @@ bool TfrmMain::FormCloseQuery()
 bool TfrmMain::FormClose()
 {
     m_exitWriteLog.clear();
-    std::vector<file_io::IoError> failures;
+    std::vector<error::Error> failures;
     // Every file is written even when an earlier one failed, so one bad file loses nothing else.
     const auto write = [&](const std::string &path, const std::string &data) {
         m_exitWriteLog.push_back(path);
-        file_io::IoError error;
-        if (!file_io::WriteFileAtomic(path, data, &error)) failures.push_back(error);
+        if (error::Result<void> written = file_io::WriteFileAtomic(path, data); !written)
+            failures.push_back(std::move(written).error());
     };
     file_io::MakeDirectory(m_paths.configDir);
 
@@ -252,7 +248,7 @@ bool TfrmMain::FormClose()
     if (m_set) write(m_paths.set2Ini, func_save::WriteSet2Ini(m_set->state()));
 
     ini_file::IniFile ini;
-    if (const file_io::ReadResult r = readSettingsFile(m_paths.windowFile); r.ok) ini.parse(r.data);
+    if (const error::Result<std::string> r = readSettingsFile(m_paths.windowFile)) ini.parse(*r);
     ini.WriteInteger("WINDOW", "WIDTH", width());
     ini.WriteInteger("WINDOW", "HEIGHT", height());
     ini.WriteInteger("WINDOW", "TOP", y());
@@ -276,11 +272,7 @@ bool TfrmMain::FormClose()
     if (!m_keepListFile) write(m_paths.listFile, func_token::JoinCrLf(m_listModel->items()));
 
     if (failures.empty()) return true;
-    QString text = QStringLiteral("終了時に次のファイルを保存できませんでした。\n");
-    for (const file_io::IoError &error : failures)
-        text += QLatin1Char('\n') + describe(error);
-    text += QStringLiteral("\n\nこのまま終了しますか？\n（「いいえ」でウィンドウを開いたままにします）");
-    return m_prompts->askCloseAnyway(this, text);
+    return m_prompts->askCloseAnyway(this, QString::fromStdString(error_text_ja::ExitWriteFailed(failures)));
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

@@ -22,9 +22,9 @@ namespace file_io
 namespace
 {
 
-IoError MakeError(const std::string &path, int code)
+error::Unexpected Failed(const std::string &path, int code, error::Kind kind = error::Kind::System)
 {
-    return IoError { path, std::strerror(code), code };
+    return error::Unexpected(error::Error::File(kind, path, code));
 }
 
 bool WriteAll(int fd, const char *data, std::size_t size)
@@ -51,64 +51,49 @@ std::string DirectoryPart(const std::string &path)
 
 } // namespace
 
-ReadResult ReadWholeFile(const std::string &path, std::size_t limit)
+error::Result<std::string> ReadWholeFile(const std::string &path, std::size_t limit)
 {
-    ReadResult result;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int code = errno;
-        result.missing = (code == ENOENT || code == ENOTDIR);
-        result.error = MakeError(path, code);
-        return result;
+        return Failed(path, code, code == ENOENT || code == ENOTDIR ? error::Kind::NotFound : error::Kind::System);
     }
-    struct stat st = {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        result.error = MakeError(path, EISDIR);
+    const auto fail = [&](int code, error::Kind kind = error::Kind::System) {
         ::close(fd);
-        return result;
-    }
+        return Failed(path, code, kind);
+    };
+    struct stat st = {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return fail(EISDIR);
     // Room for the whole file plus one byte, so that a file of the size stat reported is read
     // without growing the buffer; files that grow meanwhile (or report no size) still work.
     constexpr std::size_t kChunk = 1 << 20;
-    const auto tooLarge = [&] {
-        result.tooLarge = true;
-        result.error = MakeError(path, EFBIG);
-        result.data = std::string();
-        ::close(fd);
-        return result;
-    };
-    if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > limit) return tooLarge();
+    if (st.st_size > 0 && static_cast<std::uint64_t>(st.st_size) > limit) return fail(EFBIG, error::Kind::TooLarge);
     std::size_t capacity = (st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0) + 1;
     std::size_t used = 0;
+    std::string data;
     try {
-        result.data.resize(capacity);
+        data.resize(capacity);
         for (;;) {
-            if (used > limit) return tooLarge(); // it grew while being read
+            if (used > limit) return fail(EFBIG, error::Kind::TooLarge); // it grew while being read
             if (used == capacity) {
                 capacity += std::max(capacity / 2, kChunk);
-                result.data.resize(capacity);
+                data.resize(capacity);
             }
-            const ssize_t n = ::read(fd, result.data.data() + used, capacity - used);
+            const ssize_t n = ::read(fd, data.data() + used, capacity - used);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                result.error = MakeError(path, errno);
-                result.data.clear();
-                ::close(fd);
-                return result;
+                return fail(errno);
             }
             if (n == 0) break;
             used += static_cast<std::size_t>(n);
         }
     } catch (const std::bad_alloc &) {
-        result.error = MakeError(path, ENOMEM);
-        result.data = std::string();
-        ::close(fd);
-        return result;
+        data = std::string();
+        return fail(ENOMEM);
     }
-    result.data.resize(used);
+    data.resize(used);
     ::close(fd);
-    result.ok = true;
-    return result;
+    return data;
 }
 
 namespace
@@ -165,7 +150,7 @@ AtomicFileWriter::~AtomicFileWriter()
     abort();
 }
 
-bool AtomicFileWriter::open(const std::string &path, IoError *error)
+error::Result<void> AtomicFileWriter::open(const std::string &path)
 {
     abort();
     m_path = path;
@@ -173,10 +158,7 @@ bool AtomicFileWriter::open(const std::string &path, IoError *error)
     m_code = 0;
     // The temporary file lives in the target's folder so the rename never crosses a file system.
     m_fd = OpenTemporary(m_target, m_tmp);
-    if (m_fd < 0) {
-        if (error) *error = MakeError(path, errno);
-        return false;
-    }
+    if (m_fd < 0) return Failed(path, errno);
     // Keep the permissions (and, where allowed, the owner) of the file being replaced.
     struct stat old = {};
     if (::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
@@ -185,7 +167,7 @@ bool AtomicFileWriter::open(const std::string &path, IoError *error)
             // Only the superuser may give a file away; the new file then belongs to us.
         }
     }
-    return true;
+    return {};
 }
 
 bool AtomicFileWriter::write(std::string_view data)
@@ -199,12 +181,9 @@ bool AtomicFileWriter::write(std::string_view data)
     return m_code == 0;
 }
 
-bool AtomicFileWriter::commit(IoError *error)
+error::Result<void> AtomicFileWriter::commit()
 {
-    if (m_fd < 0) {
-        if (error) *error = MakeError(m_path, m_code != 0 ? m_code : EBADF);
-        return false;
-    }
+    if (m_fd < 0) return Failed(m_path, m_code != 0 ? m_code : EBADF);
     bool ok = m_code == 0 && ::fsync(m_fd) == 0;
     int code = m_code != 0 ? m_code : (ok ? 0 : errno);
     if (::close(m_fd) != 0 && ok) {
@@ -220,12 +199,11 @@ bool AtomicFileWriter::commit(IoError *error)
         ::unlink(m_tmp.c_str());
         m_tmp.clear();
         m_code = code;
-        if (error) *error = MakeError(m_path, code);
-        return false;
+        return Failed(m_path, code);
     }
     m_tmp.clear();
     SyncDirectory(DirectoryPart(m_target));
-    return true;
+    return {};
 }
 
 void AtomicFileWriter::abort()
@@ -237,12 +215,12 @@ void AtomicFileWriter::abort()
     m_tmp.clear();
 }
 
-bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error)
+error::Result<void> WriteFileAtomic(const std::string &path, const std::string &data)
 {
     AtomicFileWriter writer;
-    if (!writer.open(path, error)) return false;
+    if (error::Result<void> opened = writer.open(path); !opened) return opened;
     writer.write(data);
-    return writer.commit(error);
+    return writer.commit();
 }
 
 namespace
@@ -286,25 +264,25 @@ bool RemoveDirectoryOfFiles(const std::string &dir)
     return ::rmdir(dir.c_str()) == 0;
 }
 
-bool MakeTemporaryDirectory(const std::string &target, std::string &tmpPath)
+error::Result<std::string> MakeTemporaryDirectory(const std::string &target)
 {
-    return CreateTemporary(target, tmpPath, [](const char *path) { return ::mkdir(path, 0777); }) == 0;
+    std::string tmpPath;
+    if (CreateTemporary(target, tmpPath, [](const char *path) { return ::mkdir(path, 0777); }) != 0)
+        return Failed(target, errno);
+    return tmpPath;
 }
 
-bool RenameNoReplace(const std::string &from, const std::string &to)
+error::Result<void> RenameNoReplace(const std::string &from, const std::string &to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
         // File systems without the flag: a check first, which leaves a short race.
-        if (errno != EINVAL && errno != ENOSYS) return false;
-        if (PathExists(to)) {
-            errno = EEXIST;
-            return false;
-        }
-        if (::rename(from.c_str(), to.c_str()) != 0) return false;
+        if (errno != EINVAL && errno != ENOSYS) return Failed(to, errno);
+        if (PathExists(to)) return Failed(to, EEXIST);
+        if (::rename(from.c_str(), to.c_str()) != 0) return Failed(to, errno);
     }
     SyncDirectory(DirectoryPart(from));
     SyncDirectory(DirectoryPart(to));
-    return true;
+    return {};
 }
 
 int RemoveStaleTemporaries(const std::string &dir)

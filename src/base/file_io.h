@@ -2,6 +2,8 @@
 // Whole-file reading and safe writing. A write goes to a temporary file in the same folder,
 // is flushed to disk and renamed over the target, so the old file is either intact or fully
 // replaced. Errors are values carrying the system's own reason.
+#include "base/error.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,24 +11,12 @@
 namespace file_io
 {
 
-struct IoError {
-    std::string path; // the file concerned (UTF-8)
-    std::string reason; // strerror text of the system, e.g. "No space left on device"
-    int code = 0; // errno
-};
+// The file's bytes. Kind NotFound when it does not exist, TooLarge (code EFBIG) when it holds
+// more than limit bytes (nothing is kept), System with the system's reason otherwise.
+error::Result<std::string> ReadWholeFile(const std::string &path, std::size_t limit = SIZE_MAX);
 
-struct ReadResult {
-    bool ok = false;
-    bool missing = false; // the file does not exist (ok is false)
-    bool tooLarge = false; // the file holds more than the limit (ok is false, nothing kept)
-    std::string data;
-    IoError error;
-};
-// A file of more than limit bytes is not read (error EFBIG).
-ReadResult ReadWholeFile(const std::string &path, std::size_t limit = SIZE_MAX);
-
-// Returns true on success; on failure fills error (when given) and leaves any old file intact.
-bool WriteFileAtomic(const std::string &path, const std::string &data, IoError *error = nullptr);
+// On failure the error names path and the reason, and any old file is intact.
+error::Result<void> WriteFileAtomic(const std::string &path, const std::string &data);
 
 // WriteFileAtomic for data given in parts, so that a large file never has to be held whole:
 // open() creates the temporary file beside the target, write() appends to it, commit() flushes
@@ -40,10 +30,10 @@ public:
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
-    bool open(const std::string &path, IoError *error = nullptr);
+    error::Result<void> open(const std::string &path);
     // False once a write has failed; the failure is reported by commit().
     bool write(std::string_view data);
-    bool commit(IoError *error = nullptr);
+    error::Result<void> commit();
     void abort();
     bool isOpen() const { return m_fd >= 0; }
 
@@ -56,13 +46,13 @@ private:
 };
 
 // Creates a new empty folder beside target, named as WriteFileAtomic names its temporary files,
-// to be filled and then renamed over target. tmpPath receives its path.
-bool MakeTemporaryDirectory(const std::string &target, std::string &tmpPath);
+// to be filled and then renamed over target; returns its path.
+error::Result<std::string> MakeTemporaryDirectory(const std::string &target);
 // Removes the files in dir, then dir itself; a dir holding a folder is left whole (false).
 bool RemoveDirectoryOfFiles(const std::string &dir);
-// Renames from to to unless something stands at to already (false, errno EEXIST), and flushes
-// both folders.
-bool RenameNoReplace(const std::string &from, const std::string &to);
+// Renames from to to unless something stands at to already (code EEXIST), and flushes both
+// folders.
+error::Result<void> RenameNoReplace(const std::string &from, const std::string &to);
 
 // A process killed in the middle of WriteFileAtomic leaves its temporary file ".NAME.tmpPID-N"
 // beside the target (the target itself is intact), one killed while filling a folder of

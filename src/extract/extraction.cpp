@@ -365,7 +365,7 @@ ExtractionResult RunExtraction(std::string_view input, const Conditions &conditi
     if (progress) progress->setCaption("自動変換中");
     StringList before, after;
     for (const auto &name : tableNames)
-        cnv_table::MakeCnvTable(before, after, name, tableDir);
+        static_cast<void>(cnv_table::MakeCnvTable(before, after, name, tableDir));
     std::string working;
     std::string_view text = input;
     if (!before.empty()) {

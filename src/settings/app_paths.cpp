@@ -88,17 +88,19 @@ constexpr const char *kPendingSet2Ini = ".set2.ini";
 // table/, so that table/ appears whole or not at all. False when table/ could not be made.
 bool PlaceShippedTables(const AppPaths &paths)
 {
-    std::string tmp;
-    if (!file_io::MakeTemporaryDirectory(paths.tableDir, tmp)) return false;
+    const error::Result<std::string> made = file_io::MakeTemporaryDirectory(paths.tableDir);
+    if (!made) return false;
+    const std::string &tmp = *made;
     bool ok = true;
     for (const shipped_defaults::ShippedFile &table : shipped_defaults::ShippedTables())
         ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, table.name), table.bytes);
     ok = ok && file_io::WriteFileAtomic(file_io::JoinPath(tmp, kPendingSet2Ini), shipped_defaults::ShippedSet2Ini());
-    const bool placed = ok && file_io::RenameNoReplace(tmp, paths.tableDir);
+    const error::Result<void> placed
+        = ok ? file_io::RenameNoReplace(tmp, paths.tableDir) : error::Unexpected(error::Error::Of(error::Kind::System));
+    if (placed) return true;
+    file_io::RemoveDirectoryOfFiles(tmp);
     // Another copy starting at the same moment may have put its folder there first: that one stays.
-    const bool raced = ok && !placed && errno == EEXIST;
-    if (!placed) file_io::RemoveDirectoryOfFiles(tmp);
-    return placed || raced;
+    return placed.error().code == EEXIST;
 }
 
 } // namespace
@@ -114,9 +116,11 @@ bool SeedDefaults(const AppPaths &paths)
     if (!file_io::PathExists(paths.set2Ini) && !file_io::PathExists(paths.tableDir)) ok = PlaceShippedTables(paths);
     // Also finishes a first start that was killed right before this step.
     const std::string pending = file_io::JoinPath(paths.tableDir, kPendingSet2Ini);
-    if (file_io::FileExists(pending) && !file_io::RenameNoReplace(pending, paths.set2Ini)) {
+    if (file_io::FileExists(pending)) {
         // A set2.ini that appeared meanwhile is kept.
-        if (errno == EEXIST) file_io::RemoveFile(pending);
+        if (const error::Result<void> moved = file_io::RenameNoReplace(pending, paths.set2Ini);
+            !moved && moved.error().code == EEXIST)
+            file_io::RemoveFile(pending);
     }
     return ok;
 }

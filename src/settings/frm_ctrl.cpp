@@ -257,7 +257,9 @@ TfrmCtrl::~TfrmCtrl() = default;
 void TfrmCtrl::FormCreate()
 {
     const app_paths::AppPaths &paths = m_main->paths();
-    const ini_file::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
+    // An unreadable lanzo.ini counts as a missing one: the defaults apply.
+    const error::Result<std::string> windowFile = m_main->readSettingsFile(paths.windowFile);
+    const ini_file::IniFile ini(windowFile ? std::string_view(*windowFile) : std::string_view());
     const bool onTop = ini.ReadBool("WINDOW", "ONTOP", false);
     constexpr long kUnset = LONG_MIN;
     const long top = ini.ReadInteger("WINDOW2", "TOP", kUnset);
@@ -270,8 +272,8 @@ void TfrmCtrl::FormCreate()
     ckToSjis->setChecked(ini.ReadBool(kInternetSection, "TOSJIS", false));
 
     func_save::CtrlPanelState panel = state();
-    const file_io::ReadResult setIni = m_main->readSettingsFile(paths.setIni, settings_file::kMaxSettingsValues);
-    if (setIni.ok) func_save::ApplySetIni(panel, setIni.data);
+    const error::Result<std::string> setIni = m_main->readSettingsFile(paths.setIni, settings_file::kMaxSettingsValues);
+    if (setIni) func_save::ApplySetIni(panel, *setIni);
     applyState(panel);
 
     // The main window's "常に手前に表示" command both ticks the item and raises the window.

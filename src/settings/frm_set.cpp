@@ -246,15 +246,17 @@ void TfrmSet::FormCreate()
     const app_paths::AppPaths &paths = m_main->paths();
     if (!file_io::DirectoryExists(paths.configDir)) file_io::MakeDirectory(paths.configDir);
 
-    const ini_file::IniFile ini(m_main->readSettingsFile(paths.windowFile).data);
+    // An unreadable lanzo.ini counts as a missing one: the defaults apply.
+    const error::Result<std::string> windowFile = m_main->readSettingsFile(paths.windowFile);
+    const ini_file::IniFile ini(windowFile ? std::string_view(*windowFile) : std::string_view());
     m_main->setUrlListWidth(static_cast<int>(ini.ReadInteger("WINDOW", "LIST", 200)));
     const bool listShown = ini.ReadBool("WINDOW", "MENU2", true);
     if (ini.ReadBool("WINDOW", "CTRL", false) && m_ctrl) m_ctrl->show();
     m_main->setUrlListShown(listShown);
 
     func_save::SetDialogState dialog = state();
-    const file_io::ReadResult set2 = m_main->readSettingsFile(paths.set2Ini, settings_file::kMaxSettingsValues);
-    if (set2.ok) func_save::ApplySet2Ini(dialog, set2.data);
+    const error::Result<std::string> set2 = m_main->readSettingsFile(paths.set2Ini, settings_file::kMaxSettingsValues);
+    if (set2) func_save::ApplySet2Ini(dialog, *set2);
     applyState(dialog);
 }
 

@@ -1,26 +1,23 @@
 #include "settings/settings_file.h"
 
-#include "encoding/message_quote.h"
+#include "base/file_io.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace settings_file
 {
 
-std::string SetAsideFile(const std::string &path, file_io::IoError *error)
+error::Result<std::string> SetAsideFile(const std::string &path)
 {
     for (int n = 1; n <= 100; ++n) {
         const std::string target = path + ".bad" + (n == 1 ? std::string() : std::to_string(n));
         if (file_io::PathExists(target)) continue;
         if (std::rename(path.c_str(), target.c_str()) == 0) return target;
-        if (error) *error = { path, std::strerror(errno), errno };
-        return {};
+        return error::Unexpected(error::Error::File(error::Kind::System, path, errno));
     }
-    if (error) *error = { path, std::strerror(EEXIST), EEXIST };
-    return {};
+    return error::Unexpected(error::Error::File(error::Kind::System, path, EEXIST));
 }
 
 bool HasTooManyValues(std::string_view bytes, std::size_t maxValues)
@@ -28,30 +25,31 @@ bool HasTooManyValues(std::string_view bytes, std::size_t maxValues)
     return maxValues != SIZE_MAX && static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\t')) > maxValues;
 }
 
-SettingsFileRead ReadSettingsFile(const std::string &path, std::size_t maxValues, std::size_t maxBytes)
+bool WasSetAside(const error::Error &error)
 {
-    SettingsFileRead result;
-    result.read = file_io::ReadWholeFile(path, maxBytes);
-    std::string why;
-    if (result.read.tooLarge) {
-        why = "大きすぎる (上限 " + std::to_string(maxBytes >> 20) + " MB)";
-    } else if (result.read.ok && HasTooManyValues(result.read.data, maxValues)) {
-        why = "値が多すぎる (上限 " + std::to_string(maxValues) + ")";
-        result.read.ok = false;
-        result.read.tooLarge = true;
-        result.read.data = std::string();
+    return error.kind == error::Kind::SettingsTooLarge || error.kind == error::Kind::SettingsTooManyValues;
+}
+
+error::Result<std::string> ReadSettingsFile(const std::string &path, std::size_t maxValues, std::size_t maxBytes)
+{
+    error::Result<std::string> read = file_io::ReadWholeFile(path, maxBytes);
+    error::Error aside;
+    if (!read && read.error().kind == error::Kind::TooLarge) {
+        aside.kind = error::Kind::SettingsTooLarge;
+        aside.limit = maxBytes;
+    } else if (read && HasTooManyValues(*read, maxValues)) {
+        aside.kind = error::Kind::SettingsTooManyValues;
+        aside.limit = maxValues;
+        read = std::string(); // the bytes go before the file is moved
     } else {
-        return result;
+        return read;
     }
-    result.message = "設定ファイル " + message_quote::Quoted(path) + " は" + why
-        + "ため読み込みませんでした。既定の設定で始めます。";
-    file_io::IoError error;
-    const std::string aside = SetAsideFile(path, &error);
-    if (!aside.empty())
-        result.message += "\nファイルは " + message_quote::Quoted(aside) + " に移しました。";
+    aside.path = path;
+    if (error::Result<std::string> moved = SetAsideFile(path))
+        aside.movedTo = std::move(*moved);
     else
-        result.message += "\nファイルを移せません: " + error.reason;
-    return result;
+        aside.code = moved.error().code;
+    return error::Unexpected(std::move(aside));
 }
 
 } // namespace settings_file

@@ -4,7 +4,7 @@
 // exhaust memory (every value of a list becomes an item of a control), so it is not read: the
 // defaults apply, and the file is moved aside so that the settings written at exit never
 // replace it unseen.
-#include "base/file_io.h"
+#include "base/error.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,19 +18,16 @@ constexpr std::size_t kMaxSettingsFileSize = std::size_t(16) << 20;
 // Values of a control-state file (set.ini, set2.ini): each follows a tab.
 constexpr std::size_t kMaxSettingsValues = 200000;
 
-struct SettingsFileRead {
-    file_io::ReadResult read; // the bytes when read.ok; a file set aside is !ok and tooLarge
-    std::string message; // for the user (UTF-8) when the file was set aside
-};
-
 // Whether bytes hold more values than a control-state file may (tabs counted).
 bool HasTooManyValues(std::string_view bytes, std::size_t maxValues = kMaxSettingsValues);
 
-SettingsFileRead ReadSettingsFile(
+// The file's bytes. A file beyond maxBytes or maxValues is moved aside instead: the error is
+// then SettingsTooLarge or SettingsTooManyValues (see WasSetAside), else the reading's own.
+error::Result<std::string> ReadSettingsFile(
     const std::string &path, std::size_t maxValues = SIZE_MAX, std::size_t maxBytes = kMaxSettingsFileSize);
+bool WasSetAside(const error::Error &error);
 
-// Renames path to path + ".bad" (".bad2", ".bad3", ... when that exists); returns the new
-// path, or "" with error filled when the file could not be moved.
-std::string SetAsideFile(const std::string &path, file_io::IoError *error = nullptr);
+// Renames path to path + ".bad" (".bad2", ".bad3", ... when that exists); returns the new path.
+error::Result<std::string> SetAsideFile(const std::string &path);
 
 } // namespace settings_file

@@ -284,10 +284,11 @@ std::string TablePath(const std::string &tableDir, std::string_view name)
     return file_io::JoinPath(tableDir, jconvert::SjisToUtf8Name(name) + ".tbl");
 }
 
-void MakeCnvTable(StringList &before, StringList &after, std::string_view name, const std::string &tableDir)
+error::Result<void> MakeCnvTable(
+    StringList &before, StringList &after, std::string_view name, const std::string &tableDir)
 {
-    auto read = file_io::ReadWholeFile(TablePath(tableDir, name));
-    if (read.missing) {
+    error::Result<std::string> read = file_io::ReadWholeFile(TablePath(tableDir, name));
+    if (!read && read.error().kind == error::Kind::NotFound) {
         // Discovery lists x.TBL as the table x; where letter case tells file names apart, that
         // spelling is what loading the table x has to find.
         const std::string wanted = jconvert::SjisToUtf8Name(name);
@@ -299,7 +300,9 @@ void MakeCnvTable(StringList &before, StringList &after, std::string_view name, 
             }
         }
     }
-    if (read.ok) ParseCnvTable(read.data, before, after);
+    if (!read) return error::Unexpected(std::move(read).error());
+    ParseCnvTable(*read, before, after);
+    return {};
 }
 
 std::vector<std::string> SearchTableFiles(const std::string &dir)

@@ -2,6 +2,7 @@
 // Conversion tables: files "NAME.tbl" in the table directory, one before/after pair per
 // line separated by a tab. Table names are Shift_JIS bytes; file names on disk are UTF-8,
 // converted at this boundary.
+#include "base/error.h"
 #include "base/job_progress.h"
 #include "text/func_token.h"
 
@@ -22,9 +23,10 @@ void ParseCnvTable(std::string_view bytes, StringList &before, StringList &after
 // Path of the table NAME (Shift_JIS bytes) in tableDir (a UTF-8 path).
 std::string TablePath(const std::string &tableDir, std::string_view name);
 
-// Loads the table NAME from tableDir and appends its pairs; a missing or unreadable file
-// adds nothing (the pairs read before a read error stay).
-void MakeCnvTable(StringList &before, StringList &after, std::string_view name, const std::string &tableDir);
+// Loads the table NAME from tableDir and appends its pairs; a table that cannot be read adds
+// nothing (kind NotFound when there is none).
+error::Result<void> MakeCnvTable(
+    StringList &before, StringList &after, std::string_view name, const std::string &tableDir);
 
 // Full paths (UTF-8) of the entries of dir whose names end with ".tbl" in any letter case,
 // "." and ".." skipped, non-recursive, in the order the directory listing yields them.

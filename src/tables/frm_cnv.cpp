@@ -25,7 +25,7 @@ TfrmCnv::Outcome TfrmCnv::run(std::string input, std::string tableName, std::str
     bool completed = false;
     const bool ok = runJob([&](job_progress::JobProgress &progress) {
         func_token::StringList before, after;
-        cnv_table::MakeCnvTable(before, after, tableName, tableDir);
+        static_cast<void>(cnv_table::MakeCnvTable(before, after, tableName, tableDir));
         progress.setMaximum(static_cast<std::int64_t>(before.size()));
         progress.setCaption("変換中");
         // The pairs work in place on a copy; copied a piece at a time, so a stop is heard

@@ -85,15 +85,13 @@ TEST_P(FailingDisk, KeepsTheOldFileAndNamesTheReason)
         ASSERT_TRUE(fs.makeReadOnly());
     }
 
-    file_io::IoError error;
-    EXPECT_FALSE(file_io::WriteFileAtomic(path, std::string(c.newSize, 'n'), &error));
-    EXPECT_EQ(error.path, path);
-    EXPECT_EQ(error.code, c.code) << error.reason;
-    EXPECT_EQ(error.reason, std::strerror(c.code));
+    const auto written = file_io::WriteFileAtomic(path, std::string(c.newSize, 'n'));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().path, path);
+    EXPECT_EQ(written.error().code, c.code) << written.error().reason();
+    EXPECT_EQ(written.error().reason(), std::strerror(c.code));
     if (c.oldSize > 0) {
-        const auto r = file_io::ReadWholeFile(path);
-        EXPECT_TRUE(r.ok);
-        EXPECT_EQ(r.data, oldData);
+        EXPECT_EQ(file_io::ReadWholeFile(path).value_or("unreadable"), oldData);
         EXPECT_EQ(Entries(fs.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file stays";
     } else {
         EXPECT_EQ(Entries(fs.path()), std::vector<std::string> {});
@@ -116,22 +114,21 @@ TEST_P(FailingDisk, StreamedWriterKeepsTheOldFileToo)
         ASSERT_TRUE(fs.makeReadOnly());
     }
 
-    file_io::IoError error;
-    bool ok = false;
+    error::Result<void> done;
     {
         file_io::AtomicFileWriter writer;
-        if (writer.open(path, &error)) {
+        done = writer.open(path);
+        if (done) {
             for (std::size_t written = 0; written < c.newSize; written += 4096)
                 writer.write(std::string(std::min<std::size_t>(4096, c.newSize - written), 'n'));
-            ok = writer.commit(&error);
+            done = writer.commit();
         }
     }
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(error.path, path);
-    EXPECT_EQ(error.code, c.code) << error.reason;
+    ASSERT_FALSE(done);
+    EXPECT_EQ(done.error().path, path);
+    EXPECT_EQ(done.error().code, c.code) << done.error().reason();
     if (c.oldSize > 0) {
-        const auto r = file_io::ReadWholeFile(path);
-        EXPECT_EQ(r.data, oldData);
+        EXPECT_EQ(file_io::ReadWholeFile(path).value_or("unreadable"), oldData);
         EXPECT_EQ(Entries(fs.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file stays";
     } else {
         EXPECT_EQ(Entries(fs.path()), std::vector<std::string> {});
@@ -176,7 +173,7 @@ TEST(KilledWriter, LeavesTheOldOrTheNewFileNeverAPart)
         if (child == 0) {
             // The child rewrites the file in a loop until it is killed.
             for (int v = 1;; v = v % (kVersions - 1) + 1)
-                file_io::WriteFileAtomic(path, versions[static_cast<std::size_t>(v)]);
+                static_cast<void>(file_io::WriteFileAtomic(path, versions[static_cast<std::size_t>(v)]));
         }
         ::usleep(static_cast<useconds_t>(random() % 20000));
         ::kill(child, SIGKILL);
@@ -186,11 +183,11 @@ TEST(KilledWriter, LeavesTheOldOrTheNewFileNeverAPart)
         ++kills;
 
         const auto r = file_io::ReadWholeFile(path);
-        ASSERT_TRUE(r.ok) << r.error.reason;
-        ASSERT_TRUE(std::find(versions.begin(), versions.end(), r.data) != versions.end())
-            << "after kill " << kills << " the file holds " << r.data.size() << " bytes of no version";
-        if (r.data != last) ++replaced;
-        last = r.data;
+        ASSERT_TRUE(r) << r.error().reason();
+        ASSERT_TRUE(std::find(versions.begin(), versions.end(), *r) != versions.end())
+            << "after kill " << kills << " the file holds " << r->size() << " bytes of no version";
+        if (*r != last) ++replaced;
+        last = *r;
 
         // At most the one write in flight leaves its temporary file, and it goes at the next start.
         std::vector<std::string> names = Entries(dir.path());

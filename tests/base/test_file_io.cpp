@@ -22,8 +22,8 @@ using testsettings::TempDir;
 std::string Read(const std::string &path)
 {
     const auto r = file_io::ReadWholeFile(path);
-    EXPECT_TRUE(r.ok) << path << ": " << r.error.reason;
-    return r.data;
+    EXPECT_TRUE(r) << path << ": " << r.error().reason();
+    return r.value_or("");
 }
 
 mode_t ModeOf(const std::string &path)
@@ -42,8 +42,8 @@ TEST(FileIo, WritesAndReplacesExactBytes)
         big[i] = static_cast<char>(i * 31 % 251);
     const std::string contents[] = { "first\r\n", std::string("a\0b\r\n\x83\x41", 7), "", big, "last" };
     for (const std::string &data : contents) {
-        file_io::IoError error;
-        ASSERT_TRUE(file_io::WriteFileAtomic(path, data, &error)) << error.reason;
+        const auto written = file_io::WriteFileAtomic(path, data);
+        ASSERT_TRUE(written) << written.error().reason();
         EXPECT_EQ(Read(path), data);
         EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file may stay";
     }
@@ -84,11 +84,11 @@ TEST(FileIo, FailedWritesNameTheFileAndKeepTheOldOne)
         { dir.path(), EISDIR }, // a folder cannot be replaced by a file
     };
     for (const auto &c : cases) {
-        file_io::IoError error;
-        EXPECT_FALSE(file_io::WriteFileAtomic(c.path, "new", &error)) << c.path;
-        EXPECT_EQ(error.path, c.path);
-        EXPECT_EQ(error.code, c.code) << c.path;
-        EXPECT_EQ(error.reason, std::strerror(c.code));
+        const auto written = file_io::WriteFileAtomic(c.path, "new");
+        ASSERT_FALSE(written) << c.path;
+        EXPECT_EQ(written.error().path, c.path);
+        EXPECT_EQ(written.error().code, c.code) << c.path;
+        EXPECT_EQ(written.error().reason(), std::strerror(c.code));
     }
     EXPECT_EQ(Read(blocker), "old");
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "plain" });
@@ -107,14 +107,13 @@ TEST(FileIo, WriteCutShortLeavesTheOldFile)
     rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    file_io::IoError error;
-    const bool ok = file_io::WriteFileAtomic(path, std::string(100000, 'x'), &error);
+    const auto written = file_io::WriteFileAtomic(path, std::string(100000, 'x'));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(error.code, EFBIG);
-    EXPECT_EQ(error.path, path);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().code, EFBIG);
+    EXPECT_EQ(written.error().path, path);
     EXPECT_EQ(Read(path), "old contents");
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "list.txt" });
 }
@@ -128,15 +127,14 @@ TEST(FileIo, FullDiskLeavesTheOldFile)
         GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
     const std::string path = mnt + "/edit.txt";
     ASSERT_TRUE(file_io::WriteFileAtomic(path, std::string(20000, 'a')));
-    file_io::IoError error;
-    const bool ok = file_io::WriteFileAtomic(path, std::string(200000, 'b'), &error);
+    const auto written = file_io::WriteFileAtomic(path, std::string(200000, 'b'));
     const std::string after = Read(path);
     const auto entries = Entries(mnt);
     ::umount2(mnt.c_str(), MNT_DETACH);
 
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(error.code, ENOSPC);
-    EXPECT_EQ(error.reason, std::strerror(ENOSPC));
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error().code, ENOSPC);
+    EXPECT_EQ(written.error().reason(), std::strerror(ENOSPC));
     EXPECT_EQ(after, std::string(20000, 'a'));
     EXPECT_EQ(entries, std::vector<std::string> { "edit.txt" });
 }
@@ -166,15 +164,16 @@ TEST_P(StreamedWriter, ReplacesTheFileOnlyOnCommit)
     std::string whole;
     {
         file_io::AtomicFileWriter writer;
-        file_io::IoError error;
-        ASSERT_TRUE(writer.open(path, &error)) << error.reason;
+        const auto opened = writer.open(path);
+        ASSERT_TRUE(opened) << opened.error().reason();
         for (const std::string &part : c.parts) {
             EXPECT_TRUE(writer.write(part));
             whole += part;
         }
         EXPECT_EQ(Read(path), "old") << "nothing shows before the commit";
         if (c.end == PartsCase::Commit) {
-            ASSERT_TRUE(writer.commit(&error)) << error.reason;
+            const auto committed = writer.commit();
+            ASSERT_TRUE(committed) << committed.error().reason();
             EXPECT_FALSE(writer.write("more")) << "a committed writer takes nothing more";
         } else if (c.end == PartsCase::Abort) {
             writer.abort();
@@ -208,17 +207,16 @@ TEST(FileIo, StreamedWriteCutShortFailsAtCommit)
     const bool first = writer.write(std::string(3000, 'x'));
     const bool second = writer.write(std::string(3000, 'y'));
     const bool third = writer.write("z"); // after a failure nothing more is written
-    file_io::IoError error;
-    const bool committed = writer.commit(&error);
+    const auto committed = writer.commit();
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_TRUE(first);
     EXPECT_FALSE(second);
     EXPECT_FALSE(third);
-    EXPECT_FALSE(committed);
-    EXPECT_EQ(error.code, EFBIG);
-    EXPECT_EQ(error.path, path);
+    ASSERT_FALSE(committed);
+    EXPECT_EQ(committed.error().code, EFBIG);
+    EXPECT_EQ(committed.error().path, path);
     EXPECT_EQ(Read(path), "old contents");
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string> { "link.html" });
 }
@@ -238,14 +236,14 @@ TEST(FileIo, ReadFailures)
     };
     for (const auto &c : cases) {
         const auto r = file_io::ReadWholeFile(c.path);
-        EXPECT_FALSE(r.ok) << c.path;
-        EXPECT_EQ(r.missing, c.missing) << c.path;
-        EXPECT_EQ(r.error.code, c.code) << c.path;
-        EXPECT_EQ(r.error.path, c.path);
+        ASSERT_FALSE(r) << c.path;
+        EXPECT_EQ(r.error().kind == error::Kind::NotFound, c.missing) << c.path;
+        EXPECT_EQ(r.error().code, c.code) << c.path;
+        EXPECT_EQ(r.error().path, c.path);
     }
     const auto empty = file_io::ReadWholeFile(dir / "file");
-    EXPECT_TRUE(empty.ok);
-    EXPECT_EQ(empty.data, "");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(*empty, "");
 }
 
 TEST(FileIo, DirectoriesAndPathParts)

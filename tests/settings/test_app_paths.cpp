@@ -111,7 +111,7 @@ TEST(AppPaths, ResolutionOrder)
 
 std::string ReadOrEmpty(const std::string &path)
 {
-    return file_io::ReadWholeFile(path).data;
+    return file_io::ReadWholeFile(path).value_or("");
 }
 
 TEST(SeedDefaults, FirstStartPutsTheShippedFilesInPlace)

@@ -92,9 +92,9 @@ INSTANTIATE_TEST_SUITE_P(HugeFiles, ReaderMemory,
                 const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
                 if (fd < 0 || ::ftruncate(fd, off_t(4) << 30) != 0) return false; // 4 GiB, sparse
                 ::close(fd);
-                const settings_file::SettingsFileRead read = settings_file::ReadSettingsFile(path);
-                return read.read.tooLarge && read.message.find("set2.ini.bad") != std::string::npos
-                    && ::access((path + ".bad").c_str(), F_OK) == 0;
+                const auto read = settings_file::ReadSettingsFile(path);
+                return !read && read.error().kind == error::Kind::SettingsTooLarge
+                    && read.error().movedTo == path + ".bad" && ::access((path + ".bad").c_str(), F_OK) == 0;
             } }),
     [](const ::testing::TestParamInfo<ReaderCase> &info) { return info.param.name; });
 

@@ -33,8 +33,7 @@ void writeBytes(const std::string &path, std::string_view bytes)
 
 std::string readBytes(const std::string &path)
 {
-    const file_io::ReadResult r = file_io::ReadWholeFile(path);
-    return r.ok ? r.data : std::string("<missing>");
+    return file_io::ReadWholeFile(path).value_or("<missing>");
 }
 
 bool fileExists(const std::string &path)

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -247,11 +249,15 @@ TEST_F(TableFiles, MakeCnvTableAppendsTablesInLoadOrder)
     write("UP.Tbl", "g\th\n");
     std::filesystem::create_directory(m_dir + "/dir.tbl");
     StringList before, after;
-    cnv_table::MakeCnvTable(before, after, "one", m_dir);
-    cnv_table::MakeCnvTable(before, after, "UP", m_dir); // listed as UP, so loadable as UP
-    cnv_table::MakeCnvTable(before, after, "missing", m_dir);
-    cnv_table::MakeCnvTable(before, after, "dir", m_dir);
-    cnv_table::MakeCnvTable(before, after, kChikanSjis, m_dir);
+    const auto load = [&](std::string_view name) {
+        const auto loaded = cnv_table::MakeCnvTable(before, after, name, m_dir);
+        return loaded ? std::string("ok") : loaded.error().reason();
+    };
+    EXPECT_EQ(load("one"), "ok");
+    EXPECT_EQ(load("UP"), "ok"); // listed as UP, so loadable as UP
+    EXPECT_EQ(load("missing"), std::strerror(ENOENT));
+    EXPECT_EQ(load("dir"), std::strerror(EISDIR));
+    EXPECT_EQ(load(kChikanSjis), "ok");
     EXPECT_EQ(Zip(before, after), (Pairs { { "a", "b" }, { "c", "d" }, { "g", "h" }, { "e", "f" } }));
 }
 
