@@ -35,11 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const std::string_view raw(reinterpret_cast<const char *>(data), size);
     if (raw.find('\0') == std::string_view::npos) {
-        const auto lines = url_codec::EncodeWholeLines(raw);
-        const auto back = url_codec::DecodeWholeLines(lines.text);
-        if (!lines.ok || !back.ok || back.text != raw) std::abort();
-        const auto whole = url_codec::DecodeWhole(url_codec::EncodeWhole(raw).text);
-        if (!whole.ok || whole.text != raw) std::abort();
+        std::string back, whole;
+        if (!url_codec::DecodeWholeLines(url_codec::EncodeWholeLines(raw), back) || back != raw) std::abort();
+        if (!url_codec::DecodeWhole(url_codec::EncodeWhole(raw), whole) || whole != raw) std::abort();
     }
     // Utf16 and back: never crashes, whatever the bytes.
     (void)jconvert::Utf16ToCp932(jconvert::Cp932ToUtf16(raw));

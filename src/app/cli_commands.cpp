@@ -360,18 +360,16 @@ bool ConvertPiece(Piecewise kind, std::string_view piece, std::string &out)
         out = url_codec::UrlEncode(piece);
         return true;
     case Piecewise::EncodeLines:
-        out = url_codec::EncodeWholeLines(piece).text;
+        out = url_codec::EncodeWholeLines(piece);
         return true;
     case Piecewise::Decode: {
-        url_codec::DecodeResult decoded = url_codec::UrlDecode(piece);
-        out = std::move(decoded.out);
-        return decoded.ok();
+        error::Result<std::string> decoded = url_codec::UrlDecode(piece);
+        if (!decoded) return false;
+        out = std::move(*decoded);
+        return true;
     }
-    case Piecewise::DecodeLines: {
-        url_codec::CommandResult decoded = url_codec::DecodeWholeLines(piece);
-        out = std::move(decoded.text);
-        return decoded.ok;
-    }
+    case Piecewise::DecodeLines:
+        return url_codec::DecodeWholeLines(piece, out).has_value();
     case Piecewise::SjisToEuc:
         jconvert::SjisToEuc(piece, out);
         return true;
@@ -390,46 +388,45 @@ bool ConvertPiece(Piecewise kind, std::string_view piece, std::string &out)
 // Pieces of about this size stay in the processor's caches from input to output.
 constexpr std::size_t kPieceSize = 256u << 10;
 
-// The whole-text form of the text commands.
-url_codec::CommandResult RunWholeText(const std::string &command, bool lines, std::string_view source)
+// The whole-text form of the text commands; out receives the new source text, which after a
+// failure is what the window's buffer would hold.
+error::Result<void> RunWholeText(const std::string &command, bool lines, std::string_view source, std::string &out)
 {
-    url_codec::CommandResult result;
     if (command == "encode") {
-        result = lines ? url_codec::EncodeWholeLines(source) : url_codec::EncodeWhole(source);
+        out = lines ? url_codec::EncodeWholeLines(source) : url_codec::EncodeWhole(source);
     } else if (command == "decode") {
-        result = lines ? url_codec::DecodeWholeLines(source) : url_codec::DecodeWhole(source);
+        return lines ? url_codec::DecodeWholeLines(source, out) : url_codec::DecodeWhole(source, out);
     } else if (command == "sjis2euc") {
-        result.text = jconvert::SjisToEuc(source);
+        out = jconvert::SjisToEuc(source);
     } else if (command == "euc2sjis") {
-        result.text = jconvert::EucToSjis(source);
+        out = jconvert::EucToSjis(source);
     } else if (command == "sjis2utf8") {
-        result.text = jconvert::SjisToUtf8(source);
+        out = jconvert::SjisToUtf8(source);
     } else if (command == "utf82sjis") {
         // An empty result from a non-empty input means the decoder refused it; the text stays.
-        result.text = jconvert::Utf8ToSjis(source);
-        if (result.text.empty() && !source.empty()) {
-            result.text = std::string(source);
-            result.ok = false;
-            result.message = "the input is not well-formed UTF-8 (or encodes a NUL byte); the text is left unchanged";
+        out = jconvert::Utf8ToSjis(source);
+        if (out.empty() && !source.empty()) {
+            out = std::string(source);
+            return error::Unexpected(error::Error::Of(error::Kind::NotUtf8));
         }
     } else if (command == "tags") {
-        result.text = func_lanzo::CutOutTagsText(source);
+        out = func_lanzo::CutOutTagsText(source);
     } else if (command == "untag") {
-        result.text = func_lanzo::RemoveTagsText(source);
+        out = func_lanzo::RemoveTagsText(source);
     } else if (command == "trim") {
-        result.text = func_lanzo::TrimLinesText(source);
+        out = func_lanzo::TrimLinesText(source);
     } else if (command == "noempty") {
-        result.text = func_lanzo::DeleteEmptyLinesText(source);
+        out = func_lanzo::DeleteEmptyLinesText(source);
     } else if (command == "clean") {
-        result.text = func_lanzo::CleanText(source);
+        out = func_lanzo::CleanText(source);
     }
-    return result;
+    return {};
 }
 
-int WriteTextResult(const url_codec::CommandResult &result)
+int WriteTextResult(const error::Result<void> &result, std::string_view text)
 {
-    const int status = WriteSourceText(result.text, result.ok ? 0 : 1);
-    if (!result.ok) cli_io::PrintError(result.message);
+    const int status = WriteSourceText(text, result ? 0 : 1);
+    if (!result) cli_io::PrintError(cli_messages::Text(result.error()));
     return status;
 }
 
@@ -483,7 +480,9 @@ int RunPiecewise(const Options &options, Piecewise kind)
     if (refused) {
         const std::string source = func_token::NormalizeLineBreaks(raw);
         input.release();
-        return WriteTextResult(RunWholeText(options.command, options.lines, source));
+        std::string text;
+        const error::Result<void> result = RunWholeText(options.command, options.lines, source, text);
+        return WriteTextResult(result, text);
     }
     emit(storing.finish());
     if (mayRefuse) out.append(held);
@@ -530,9 +529,10 @@ int RunTextCommand(const Options &options)
         return RunCleanup(options, *cleanup);
     SourceText source;
     if (!source.load(options.file)) return 1;
-    url_codec::CommandResult result = RunWholeText(options.command, options.lines, source.text());
+    std::string text;
+    const error::Result<void> result = RunWholeText(options.command, options.lines, source.text(), text);
     source.release(); // the input is no longer needed; free it before the output copy
-    return WriteTextResult(result);
+    return WriteTextResult(result, text);
 }
 
 int RunLinkPage(const Options &options)

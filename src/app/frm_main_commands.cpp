@@ -6,6 +6,7 @@
 #include "base/file_io.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
+#include "encoding/error_text_ja.h"
 #include "encoding/jconvert.h"
 #include "encoding/url_codec.h"
 #include "extract/frm_ext_html.h"
@@ -24,6 +25,7 @@
 #include <QProcess>
 #include <QTextDocument>
 #include <cstdlib>
+#include <optional>
 
 // ---- Editing the source text ----------------------------------------------------------------
 
@@ -295,15 +297,18 @@ using Conversion = TfrmMain::Conversion;
 struct Converted {
     std::string text;
     bool write = true; // false: the command leaves the text as it was
-    std::string message; // a decoding error to show (UTF-8), empty when none
+    std::optional<error::Error> error; // a decoding error to show
 };
 
-Converted fromUrlCommand(url_codec::CommandResult result, std::string_view input)
+Converted fromDecode(error::Result<void> (*decode)(std::string_view, std::string &), std::string_view input)
 {
+    Converted result;
+    const error::Result<void> decoded = decode(input, result.text);
     // After a decoding error the text is what the buffer holds after the failed command: the
     // lines decoded before the failing one stay decoded.
-    const bool write = result.ok || result.text != input;
-    return Converted { std::move(result.text), write, result.ok ? std::string() : std::move(result.message) };
+    result.write = decoded || result.text != input;
+    if (!decoded) result.error = decoded.error();
+    return result;
 }
 
 Converted convert(std::string_view text, Conversion conversion, bool selection)
@@ -322,17 +327,15 @@ Converted convert(std::string_view text, Conversion conversion, bool selection)
     case Conversion::SjisToUtf8:
         return { jconvert::SjisToUtf8(text), true, {} };
     case Conversion::UrlEncodeLines:
-        return fromUrlCommand(
-            selection ? url_codec::EncodeSelectionLines(text) : url_codec::EncodeWholeLines(text), text);
+        return { selection ? url_codec::EncodeSelectionLines(text) : url_codec::EncodeWholeLines(text), true, {} };
     case Conversion::UrlEncode:
-        return fromUrlCommand(url_codec::EncodeWhole(text), text);
+        return { url_codec::EncodeWhole(text), true, {} };
     case Conversion::UrlDecodeLines:
-        return fromUrlCommand(
-            selection ? url_codec::DecodeSelectionLines(text) : url_codec::DecodeWholeLines(text), text);
+        return fromDecode(selection ? url_codec::DecodeSelectionLines : url_codec::DecodeWholeLines, text);
     case Conversion::UrlDecode:
         break;
     }
-    return fromUrlCommand(url_codec::DecodeWhole(text), text);
+    return fromDecode(url_codec::DecodeWhole, text);
 }
 
 } // namespace
@@ -341,7 +344,7 @@ void TfrmMain::convertWhole(Conversion conversion)
 {
     const Converted result = convert(sourceText(), conversion, false);
     if (result.write) setSourceText(result.text, true);
-    if (!result.message.empty()) m_prompts->showError(this, QString::fromStdString(result.message));
+    if (result.error) m_prompts->showError(this, QString::fromStdString(error_text_ja::Text(*result.error)));
 }
 
 void TfrmMain::convertSelection(Conversion conversion)
@@ -349,7 +352,7 @@ void TfrmMain::convertSelection(Conversion conversion)
     if (!hasSourceSelection()) return;
     const Converted result = convert(selectedSourceText(), conversion, true);
     if (result.write) replaceSourceSelection(result.text);
-    if (!result.message.empty()) m_prompts->showError(this, QString::fromStdString(result.message));
+    if (result.error) m_prompts->showError(this, QString::fromStdString(error_text_ja::Text(*result.error)));
 }
 
 // ---- Conversion tables -----------------------------------------------------------------------

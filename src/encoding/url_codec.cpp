@@ -1,6 +1,5 @@
 #include "encoding/url_codec.h"
 
-#include "encoding/message_quote.h"
 #include "text/func_token.h"
 
 #include <algorithm>
@@ -82,10 +81,21 @@ std::string_view upToNul(std::string_view in)
     return nul == std::string_view::npos ? in : in.substr(0, nul);
 }
 
-CommandResult failed(std::string_view text, const DecodeResult &r)
-{
-    return { std::string(text), false, r.message() };
-}
+// Where a decode stopped, if it did.
+struct DecodeStop {
+    bool stopped = false;
+    error::Kind kind = error::Kind::TruncatedEscape;
+    std::size_t position = 0; // 1-based position of the offending '%'
+    std::string_view found;
+
+    error::Unexpected error() const
+    {
+        error::Error e = error::Error::Of(kind);
+        e.position = position;
+        e.found = std::string(found);
+        return error::Unexpected(std::move(e));
+    }
+};
 
 // Calls fn(line, lineBreak) for each line of text; a line ends at CR LF, a lone CR or a
 // lone LF, and the break bytes are passed on as they are. A text ending in a break has an
@@ -131,14 +141,14 @@ void encodeAppend(std::string &out, std::string_view in)
 }
 
 // Appends the decoding of in (already cut at its first NUL) to out, up to an error, which it
-// reports in r (r.out is not touched).
-void decodeAppend(std::string &out, std::string_view in, DecodeResult &r)
+// reports in stop.
+void decodeAppend(std::string &out, std::string_view in, DecodeStop &stop)
 {
     const auto *const s = reinterpret_cast<const Byte *>(in.data());
     const std::size_t n = in.size();
     char buf[kBlock + 4];
     std::size_t i = 0;
-    while (i < n && r.ok()) {
+    while (i < n && !stop.stopped) {
         const std::size_t blockEnd = std::min(n, i + kBlock);
         char *o = buf;
         while (i < blockEnd) {
@@ -161,16 +171,13 @@ void decodeAppend(std::string &out, std::string_view in, DecodeResult &r)
             } else if (i + 1 < n && s[i + 1] == '%') {
                 *o++ = '%';
                 i += 2;
-            } else if (i + 2 >= n) {
-                r.error = DecodeResult::Error::Truncated;
-                r.position = i + 1;
-                break;
             } else {
-                // Only reached when the two bytes after the '%' are not both hex digits, or
-                // spell the NUL byte, which no text can hold.
-                r.error = DecodeResult::Error::InvalidChar;
-                r.position = i + 1;
-                r.found = std::string(in.substr(i, 3));
+                // Only reached at the end of the input, or when the two bytes after the '%' are
+                // not both hex digits, or spell the NUL byte, which no text can hold.
+                stop.stopped = true;
+                stop.kind = i + 2 >= n ? error::Kind::TruncatedEscape : error::Kind::BadEscape;
+                stop.position = i + 1;
+                if (i + 2 < n) stop.found = in.substr(i, 3);
                 break;
             }
         }
@@ -189,101 +196,97 @@ std::string UrlEncode(std::string_view in)
     return out;
 }
 
-DecodeResult UrlDecode(std::string_view in)
+error::Result<std::string> UrlDecode(std::string_view in)
 {
     in = upToNul(in);
-    DecodeResult r;
-    r.out.reserve(in.size());
-    decodeAppend(r.out, in, r);
-    return r;
+    std::string out;
+    out.reserve(in.size());
+    DecodeStop stop;
+    decodeAppend(out, in, stop);
+    if (stop.stopped) return stop.error();
+    return out;
 }
 
-std::string DecodeResult::message() const
+std::string EncodeWhole(std::string_view text)
 {
-    switch (error) {
-    case Error::InvalidChar:
-        return "URL 表記エンコードでは許されない文字 (" + message_quote::Quoted(found) + ")：位置 - "
-            + std::to_string(position);
-    case Error::Truncated:
-        return "URL 表記用エンコード（%XX）文字列のエラー：位置 - " + std::to_string(position);
-    case Error::None:
-        break;
+    return UrlEncode(text);
+}
+
+error::Result<void> DecodeWhole(std::string_view text, std::string &out)
+{
+    error::Result<std::string> decoded = UrlDecode(text);
+    if (!decoded) {
+        out = text;
+        return error::Unexpected(std::move(decoded).error());
     }
+    out = std::move(*decoded);
     return {};
 }
 
-CommandResult EncodeWhole(std::string_view text)
+std::string EncodeWholeLines(std::string_view text)
 {
-    return { UrlEncode(text), true, {} };
-}
-
-CommandResult DecodeWhole(std::string_view text)
-{
-    DecodeResult r = UrlDecode(text);
-    if (!r.ok()) return failed(text, r);
-    return { std::move(r.out), true, {} };
-}
-
-CommandResult EncodeWholeLines(std::string_view text)
-{
-    CommandResult result;
-    result.text.reserve(text.size() * 3);
+    std::string out;
+    out.reserve(text.size() * 3);
     forEachLine(text, [&](std::string_view line, std::string_view lineBreak) {
-        encodeAppend(result.text, upToNul(line));
-        result.text += lineBreak;
+        encodeAppend(out, upToNul(line));
+        out += lineBreak;
         return true;
     });
-    return result;
+    return out;
 }
 
 // Every line present at the start is decoded exactly once, even when its result holds a
 // line break of its own (%0D%0A). On an error the lines decoded so far stay decoded and the
 // failing line and those after it are kept as they were.
-CommandResult DecodeWholeLines(std::string_view text)
+error::Result<void> DecodeWholeLines(std::string_view text, std::string &out)
 {
-    CommandResult result;
-    result.text.reserve(text.size());
+    out.clear();
+    out.reserve(text.size());
     std::size_t consumed = 0;
+    DecodeStop stop;
     forEachLine(text, [&](std::string_view line, std::string_view lineBreak) {
-        const std::size_t before = result.text.size();
-        DecodeResult r;
-        decodeAppend(result.text, upToNul(line), r);
-        if (!r.ok()) {
-            result.text.resize(before);
-            result.ok = false;
-            result.message = r.message();
+        const std::size_t before = out.size();
+        decodeAppend(out, upToNul(line), stop);
+        if (stop.stopped) {
+            out.resize(before);
             return false;
         }
-        result.text += lineBreak;
+        out += lineBreak;
         consumed += line.size() + lineBreak.size();
         return true;
     });
-    if (!result.ok) result.text += text.substr(consumed);
-    return result;
+    if (!stop.stopped) return {};
+    out += text.substr(consumed);
+    return stop.error();
 }
 
-CommandResult EncodeSelectionLines(std::string_view text)
+std::string EncodeSelectionLines(std::string_view text)
 {
-    CommandResult result;
-    result.text.reserve(text.size() * 3 + 2);
+    std::string out;
+    out.reserve(text.size() * 3 + 2);
     for (const std::string &line : func_token::SplitLines(text)) {
-        encodeAppend(result.text, upToNul(line));
-        result.text += "\r\n";
+        encodeAppend(out, upToNul(line));
+        out += "\r\n";
     }
-    return result;
+    return out;
 }
 
-CommandResult DecodeSelectionLines(std::string_view text)
+error::Result<void> DecodeSelectionLines(std::string_view text, std::string &out)
 {
-    CommandResult result;
-    result.text.reserve(text.size() + 2);
+    out.clear();
+    out.reserve(text.size() + 2);
     for (const std::string &line : func_token::SplitLines(text)) {
-        DecodeResult r;
-        decodeAppend(result.text, upToNul(line), r);
-        if (!r.ok()) return failed(text, r);
-        result.text += "\r\n";
+        DecodeStop stop;
+        decodeAppend(out, upToNul(line), stop);
+        if (stop.stopped) {
+            // stop.found points into line, which is about to go.
+            error::Unexpected failure = stop.error();
+            out = text;
+            return failure;
+        }
+        out += "\r\n";
     }
-    return result;
+    return {};
 }
 
 } // namespace url_codec

@@ -1,10 +1,13 @@
+#include "encoding/error_text_ja.h"
 #include "encoding/message_quote.h"
 #include "encoding/url_codec.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace url_codec;
-using Error = DecodeResult::Error;
+using error::Kind;
 
 namespace
 {
@@ -46,9 +49,9 @@ class UrlDecodeCases : public ::testing::TestWithParam<Case>
 };
 TEST_P(UrlDecodeCases, Decodes)
 {
-    const DecodeResult r = UrlDecode(GetParam().in);
-    EXPECT_TRUE(r.ok());
-    EXPECT_EQ(r.out, GetParam().out);
+    const auto r = UrlDecode(GetParam().in);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, GetParam().out);
 }
 INSTANTIATE_TEST_SUITE_P(Bytes, UrlDecodeCases,
     ::testing::Values(Case { "lower_case_hex", "%e3%81%82", "\xe3\x81\x82" },
@@ -68,9 +71,9 @@ TEST(UrlCodec, EveryByteComesBack)
             all += char(b);
     const std::string encoded = UrlEncode(all);
     EXPECT_LE(encoded.size(), 3 * all.size());
-    const DecodeResult r = UrlDecode(encoded);
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.out, all);
+    const auto r = UrlDecode(encoded);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, all);
 }
 
 TEST(UrlCodec, DecodingErrors)
@@ -78,35 +81,36 @@ TEST(UrlCodec, DecodingErrors)
     const struct {
         const char *name;
         std::string in;
-        Error error;
+        Kind error;
         std::size_t position;
         std::string found;
         std::string message;
     } rows[] = {
-        { "truncated", "abc%4", Error::Truncated, 4, "", "URL 表記用エンコード（%XX）文字列のエラー：位置 - 4" },
-        { "invalid", "x%G1", Error::InvalidChar, 2, "%G1", "URL 表記エンコードでは許されない文字 (%G1)：位置 - 2" },
-        { "lone_percent", "%", Error::Truncated, 1, "", "" },
-        { "after_double_percent", "%%%", Error::Truncated, 3, "", "" },
+        { "truncated", "abc%4", Kind::TruncatedEscape, 4, "", "URL 表記用エンコード（%XX）文字列のエラー：位置 - 4" },
+        { "invalid", "x%G1", Kind::BadEscape, 2, "%G1", "URL 表記エンコードでは許されない文字 (%G1)：位置 - 2" },
+        { "lone_percent", "%", Kind::TruncatedEscape, 1, "", "" },
+        { "after_double_percent", "%%%", Kind::TruncatedEscape, 3, "", "" },
         { "cut_by_nul",
             std::string("%4\0"
                         "1",
                 4),
-            Error::Truncated, 1, "", "" },
-        { "second_digit_invalid", "ab%4z", Error::InvalidChar, 3, "%4z", "" },
-        { "shift_jis_after_percent", "%\x82\xa0", Error::InvalidChar, 1, "%\x82\xa0",
+            Kind::TruncatedEscape, 1, "", "" },
+        { "second_digit_invalid", "ab%4z", Kind::BadEscape, 3, "%4z", "" },
+        { "shift_jis_after_percent", "%\x82\xa0", Kind::BadEscape, 1, "%\x82\xa0",
             "URL 表記エンコードでは許されない文字 (%あ)：位置 - 1" },
         // The NUL byte would end the text it is put into.
-        { "nul_escape", "a%00b", Error::InvalidChar, 2, "%00", "URL 表記エンコードでは許されない文字 (%00)：位置 - 2" },
-        { "control_after_percent", "%\t1", Error::InvalidChar, 1, "%\t1",
+        { "nul_escape", "a%00b", Kind::BadEscape, 2, "%00", "URL 表記エンコードでは許されない文字 (%00)：位置 - 2" },
+        { "control_after_percent", "%\t1", Kind::BadEscape, 1, "%\t1",
             "URL 表記エンコードでは許されない文字 (%\\x091)：位置 - 1" },
     };
     for (const auto &row : rows) {
-        const DecodeResult r = UrlDecode(row.in);
-        EXPECT_EQ(r.error, row.error) << row.name;
-        EXPECT_EQ(r.position, row.position) << row.name;
-        EXPECT_EQ(r.found, row.found) << row.name;
+        const auto r = UrlDecode(row.in);
+        ASSERT_FALSE(r) << row.name;
+        EXPECT_EQ(r.error().kind, row.error) << row.name;
+        EXPECT_EQ(r.error().position, row.position) << row.name;
+        EXPECT_EQ(r.error().found, row.found) << row.name;
         if (!row.message.empty()) {
-            EXPECT_EQ(r.message(), row.message) << row.name;
+            EXPECT_EQ(error_text_ja::Text(r.error()), row.message) << row.name;
         }
     }
 }
@@ -128,7 +132,7 @@ namespace
 
 struct CommandCase {
     const char *name;
-    CommandResult (*command)(std::string_view);
+    std::function<error::Result<void>(std::string_view, std::string &)> command;
     std::string in;
     std::string out;
     bool ok = true;
@@ -138,6 +142,14 @@ void PrintTo(const CommandCase &c, std::ostream *os)
 {
     *os << c.name;
 }
+// The encoding commands cannot fail.
+std::function<error::Result<void>(std::string_view, std::string &)> Encoding(std::string (*encode)(std::string_view))
+{
+    return [encode](std::string_view in, std::string &out) {
+        out = encode(in);
+        return error::Result<void>();
+    };
+}
 
 } // namespace
 
@@ -146,17 +158,19 @@ class UrlCommands : public ::testing::TestWithParam<CommandCase>
 };
 TEST_P(UrlCommands, ResultText)
 {
-    const CommandResult r = GetParam().command(GetParam().in);
-    EXPECT_EQ(r.text, GetParam().out);
-    EXPECT_EQ(r.ok, GetParam().ok);
-    EXPECT_EQ(r.message, GetParam().message);
+    std::string text;
+    const error::Result<void> r = GetParam().command(GetParam().in, text);
+    EXPECT_EQ(text, GetParam().out);
+    EXPECT_EQ(r.has_value(), GetParam().ok);
+    EXPECT_EQ(r ? std::string() : error_text_ja::Text(r.error()), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, UrlCommands,
-    ::testing::Values(CommandCase { "encode_whole_joins_lines", EncodeWhole, "a b\r\nc", "a+b%0D%0Ac" },
-        CommandCase { "encode_lines_keeps_breaks", EncodeWholeLines, "a b\r\nc/\nd\r\r\n", "a+b\r\nc%2F\nd\r\r\n" },
-        CommandCase { "encode_selection_adds_final_break", EncodeSelectionLines, "a b\rc", "a+b\r\nc\r\n" },
-        CommandCase { "encode_selection_empty", EncodeSelectionLines, "", "" },
+    ::testing::Values(CommandCase { "encode_whole_joins_lines", Encoding(EncodeWhole), "a b\r\nc", "a+b%0D%0Ac" },
+        CommandCase {
+            "encode_lines_keeps_breaks", Encoding(EncodeWholeLines), "a b\r\nc/\nd\r\r\n", "a+b\r\nc%2F\nd\r\r\n" },
+        CommandCase { "encode_selection_adds_final_break", Encoding(EncodeSelectionLines), "a b\rc", "a+b\r\nc\r\n" },
+        CommandCase { "encode_selection_empty", Encoding(EncodeSelectionLines), "", "" },
         CommandCase { "decode_whole", DecodeWhole, "a%0D%0Ab+c", "a\r\nb c" },
         CommandCase { "decode_whole_fails_unchanged", DecodeWhole, "ok\r\n%zz", "ok\r\n%zz", false,
             "URL 表記エンコードでは許されない文字 (%zz)：位置 - 5" },

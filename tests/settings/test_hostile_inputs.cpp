@@ -153,11 +153,13 @@ INSTANTIATE_TEST_SUITE_P(CoreFunctions, EmptyViewWithoutStorage,
             } },
         EmptyViewCase { "UrlCodec",
             [](std::string_view v) {
-                std::string out = url_codec::UrlEncode(v) + url_codec::UrlDecode(v).out;
-                for (const auto &r :
-                    { url_codec::EncodeWhole(v), url_codec::EncodeWholeLines(v), url_codec::EncodeSelectionLines(v),
-                        url_codec::DecodeWhole(v), url_codec::DecodeWholeLines(v), url_codec::DecodeSelectionLines(v) })
-                    out += r.text + std::to_string(r.ok) + "|";
+                std::string out = url_codec::UrlEncode(v) + url_codec::UrlDecode(v).value_or("?")
+                    + url_codec::EncodeWhole(v) + url_codec::EncodeWholeLines(v) + url_codec::EncodeSelectionLines(v);
+                for (const auto decode :
+                    { url_codec::DecodeWhole, url_codec::DecodeWholeLines, url_codec::DecodeSelectionLines }) {
+                    std::string text;
+                    out += std::to_string(decode(v, text).has_value()) + text + "|";
+                }
                 return out;
             } },
         EmptyViewCase { "EditorCodec",
