@@ -22,7 +22,6 @@ KNOWN_KNOTS = {
     ("src/settings/frm_set.cpp", "app/frm_main.h"),
     ("tests/settings/test_frm_ctrl.cpp", "app/frm_main.h"),
     ("tests/settings/test_frm_set.cpp", "app/frm_main.h"),
-    ("src/text/func_lanzo.cpp", "encoding/message_quote.h"),
 }
 
 

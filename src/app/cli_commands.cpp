@@ -174,11 +174,11 @@ int RunExtract(const Options &options, const app_paths::AppPaths &paths)
 
     int status = 0;
     if (autoExpand) {
-        func_lanzo::ExpandListResult expanded = func_lanzo::ExpandList(result.urls);
-        if (expanded.ok) {
-            result.urls = std::move(expanded.items);
+        error::Result<StringList> expanded = func_lanzo::ExpandList(result.urls);
+        if (expanded) {
+            result.urls = std::move(*expanded);
         } else {
-            cli_io::PrintError(expanded.message);
+            cli_io::PrintError(cli_messages::Text(expanded.error()));
             status = 1;
         }
     }
@@ -261,7 +261,10 @@ int WriteListViews(const std::vector<std::string_view> &lines, const std::string
                 for (std::size_t k = i; k < lines.size(); ++k)
                     put(lines[k]);
                 out.flush();
-                cli_io::PrintError(func_lanzo::CorrectList(base, { std::string(lines[i]) }).message);
+                error::Error failure = error::Error::Of(error::Kind::BaseWithoutHost);
+                failure.position = i;
+                failure.found = base;
+                cli_io::PrintError(cli_messages::Text(failure));
                 return 1;
             }
             put(*corrected);
@@ -295,13 +298,13 @@ int RunListCommand(const Options &options)
     // with its message and the list as it was.
     StringList items = func_token::SplitLines(raw.view());
     raw.release();
-    func_lanzo::ExpandListResult expanded = func_lanzo::ExpandList(items);
-    if (!expanded.ok) {
+    const error::Result<StringList> expanded = func_lanzo::ExpandList(items);
+    if (!expanded) {
         const int status = WriteList(items, options.crlf, 1);
-        cli_io::PrintError(expanded.message);
+        cli_io::PrintError(cli_messages::Text(expanded.error()));
         return status;
     }
-    return WriteList(expanded.items, options.crlf, 0);
+    return WriteList(*expanded, options.crlf, 0);
 }
 
 int RunConvert(const Options &options, const app_paths::AppPaths &paths)

@@ -240,12 +240,12 @@ void TfrmMain::N92Click()
 void TfrmMain::mnuSequenceClick()
 {
     if (m_listModel->size() == 0) return;
-    func_lanzo::ExpandListResult result = func_lanzo::ExpandList(m_listModel->items());
-    if (!result.ok) {
-        m_prompts->showError(this, QString::fromStdString(result.message));
+    error::Result<func_token::StringList> expanded = func_lanzo::ExpandList(m_listModel->items());
+    if (!expanded) {
+        m_prompts->showError(this, QString::fromStdString(error_text_ja::Text(expanded.error())));
         return;
     }
-    setUrlListItems(std::move(result.items));
+    setUrlListItems(std::move(*expanded));
 }
 
 // "ＵＲＬ補正": every item made absolute against the control panel's URL box.
@@ -254,9 +254,10 @@ void TfrmMain::UrlCorrectClick()
     if (!m_ctrl) return;
     const std::string base = m_ctrl->urlText();
     if (base.empty()) return;
-    func_lanzo::CorrectListResult result = func_lanzo::CorrectList(base, m_listModel->items());
-    m_listModel->rewriteItems(std::move(result.items));
-    if (!result.ok) m_prompts->showError(this, QString::fromStdString(result.message));
+    func_token::StringList items = m_listModel->items();
+    const error::Result<void> corrected = func_lanzo::CorrectList(base, items);
+    m_listModel->rewriteItems(std::move(items));
+    if (!corrected) m_prompts->showError(this, QString::fromStdString(error_text_ja::Text(corrected.error())));
 }
 
 // ---- Source text tools -----------------------------------------------------------------------

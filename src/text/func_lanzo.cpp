@@ -1,6 +1,5 @@
 #include "text/func_lanzo.h"
 
-#include "encoding/message_quote.h"
 #include "text/byte_scan.h"
 #include "text/key_sort.h"
 #include "text/text_stream.h"
@@ -421,21 +420,19 @@ std::optional<std::string> CorrectUrl(std::string_view base, std::string_view ur
     return url_reference::Resolve(parts, url);
 }
 
-CorrectListResult CorrectList(std::string_view base, const StringList &items)
+error::Result<void> CorrectList(std::string_view base, StringList &items)
 {
-    CorrectListResult result;
-    result.items = items;
-    for (std::size_t i = 0; i < result.items.size(); ++i) {
-        std::optional<std::string> corrected = CorrectUrl(base, result.items[i]);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        std::optional<std::string> corrected = CorrectUrl(base, items[i]);
         if (!corrected) {
-            result.ok = false;
-            result.failedIndex = i;
-            result.message = "基準URLにホスト名がありません: " + message_quote::Quoted(base);
-            return result;
+            error::Error e = error::Error::Of(error::Kind::BaseWithoutHost);
+            e.position = i;
+            e.found = std::string(base);
+            return error::Unexpected(std::move(e));
         }
-        result.items[i] = std::move(*corrected);
+        items[i] = std::move(*corrected);
     }
-    return result;
+    return {};
 }
 
 // ---- Sequence expansion ---------------------------------------------------------------
@@ -465,9 +462,9 @@ std::uint64_t ExpandedLineCount(std::string_view line)
     return range ? range->lineCount() : 1;
 }
 
-ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines)
+error::Result<StringList> ExpandList(const StringList &items, std::uint64_t maxLines)
 {
-    ExpandListResult result;
+    StringList result;
     if (items.empty()) return result;
 
     StringList scratch;
@@ -483,11 +480,10 @@ ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines)
     // Unbounded ranges would exhaust memory; refuse before building anything. A list that
     // is already that long but expands nothing is not refused.
     if (total > maxLines && total > items.size()) {
-        result.ok = false;
-        result.items = items;
-        result.message = "連番展開の結果が多すぎます（" + std::to_string(total) + " 行、上限 "
-            + std::to_string(maxLines) + " 行）。展開を中止しました。";
-        return result;
+        error::Error e = error::Error::Of(error::Kind::TooManyLines);
+        e.count = total;
+        e.limit = maxLines;
+        return error::Unexpected(std::move(e));
     }
 
     if (!plainItems) {
@@ -502,8 +498,7 @@ ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines)
                 text.append(expansion);
             }
         }
-        result.items = func_token::SplitLines(text);
-        return result;
+        return func_token::SplitLines(text);
     }
 
     // Joining the expansions with CR and cutting the text into lines again, done directly:
@@ -517,13 +512,13 @@ ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines)
     const bool dropLast = items.back().empty();
     if (dropLast) --last;
 
-    result.items.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total, std::uint64_t { 1 } << 32)));
+    result.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total, std::uint64_t { 1 } << 32)));
     for (std::size_t i = first; i < last; ++i) {
         if (!ranges[i]) {
-            result.items.push_back(items[i]);
+            result.push_back(items[i]);
             continue;
         }
-        forEachExpandedLine(*ranges[i], [&](const std::string &l) { result.items.push_back(l); });
+        forEachExpandedLine(*ranges[i], [&](const std::string &l) { result.push_back(l); });
     }
     return result;
 }

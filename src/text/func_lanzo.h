@@ -2,6 +2,7 @@
 // The text tools over the source text and the URL list: URL correction, sequence
 // expansion, source cleanup, the link page, the URL list operations and the control
 // panel's search helpers. Pure functions over byte strings.
+#include "base/error.h"
 #include "text/func_token.h"
 
 #include <cstdint>
@@ -26,15 +27,10 @@ using func_token::StringList;
 // std::nullopt when base has no host and the URL needs one.
 std::optional<std::string> CorrectUrl(std::string_view base, std::string_view url);
 
-struct CorrectListResult {
-    StringList items; // the list after the command (corrected up to the failing item)
-    bool ok = true;
-    std::size_t failedIndex = 0; // 0-based index of the first item that could not be corrected
-    std::string message; // user-facing error text (UTF-8) when !ok
-};
-// The "ＵＲＬ補正" command on a whole list: stops at the first item that needs a host the
-// base lacks. An empty base leaves the list unchanged.
-CorrectListResult CorrectList(std::string_view base, const StringList &items);
+// The "ＵＲＬ補正" command on a whole list, in place. It stops at the first item that needs a
+// host the base lacks (BaseWithoutHost: position is that item's index, found the base); that
+// item and those after it stay as they were. An empty base leaves the list unchanged.
+error::Result<void> CorrectList(std::string_view base, StringList &items);
 
 // ---- Sequence expansion ---------------------------------------------------------------
 
@@ -43,16 +39,11 @@ std::string ExpandSequence(std::string_view line);
 // Number of lines ExpandSequence(line) would produce, without producing them.
 std::uint64_t ExpandedLineCount(std::string_view line);
 
-struct ExpandListResult {
-    StringList items;
-    bool ok = true;
-    std::string message; // user-facing error text (UTF-8) when !ok
-};
 // Default bound on the lines one expansion of the whole list may produce.
 constexpr std::uint64_t kMaxExpandedLines = 10'000'000;
 // The "[00-99]連番展開" command: join of the expansions with CR, then SplitLines.
-// Refuses (ok == false, items unchanged) when the output would pass maxLines.
-ExpandListResult ExpandList(const StringList &items, std::uint64_t maxLines = kMaxExpandedLines);
+// Refuses (TooManyLines: count is the lines it would give) when the output would pass maxLines.
+error::Result<StringList> ExpandList(const StringList &items, std::uint64_t maxLines = kMaxExpandedLines);
 
 // ---- Source cleanup -------------------------------------------------------------------
 

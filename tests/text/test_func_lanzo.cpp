@@ -112,23 +112,24 @@ INSTANTIATE_TEST_SUITE_P(Bases, CorrectUrlTest,
 TEST(CorrectListTest, StopsAtFirstItemNeedingHost)
 {
     const StringList items = { "https://a/b", "mailto:c", "d.html", "/e" };
-    const CorrectListResult r = CorrectList("http://", items);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.failedIndex, 2u);
-    EXPECT_EQ(r.items, items);
-    EXPECT_NE(r.message.find("基準URLにホスト名がありません"), std::string::npos);
-    EXPECT_NE(r.message.find("http://"), std::string::npos);
+    StringList corrected = items;
+    const auto r = CorrectList("http://", corrected);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().kind, error::Kind::BaseWithoutHost);
+    EXPECT_EQ(r.error().position, 2u);
+    EXPECT_EQ(r.error().found, "http://");
+    EXPECT_EQ(corrected, items);
 }
 
 TEST(CorrectListTest, EmptyBaseLeavesListAndEveryItemCorrected)
 {
     const StringList items = { "a.html", "/b", "" };
-    const CorrectListResult untouched = CorrectList("", items);
-    EXPECT_TRUE(untouched.ok);
-    EXPECT_EQ(untouched.items, items);
-    const CorrectListResult all = CorrectList("http://h/p", items);
-    EXPECT_TRUE(all.ok);
-    EXPECT_EQ(all.items, (StringList { "http://h/a.html", "http://h/b", "http://h/p" }));
+    StringList untouched = items;
+    EXPECT_TRUE(CorrectList("", untouched));
+    EXPECT_EQ(untouched, items);
+    StringList all = items;
+    EXPECT_TRUE(CorrectList("http://h/p", all));
+    EXPECT_EQ(all, (StringList { "http://h/a.html", "http://h/b", "http://h/p" }));
 }
 
 // ---- Sequence expansion ----------------------------------------------------------------
@@ -186,9 +187,9 @@ class ExpandListTest : public ::testing::TestWithParam<ExpandListCase>
 };
 TEST_P(ExpandListTest, JoinThenSplit)
 {
-    const ExpandListResult r = ExpandList(GetParam().items);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.items, GetParam().want);
+    const auto r = ExpandList(GetParam().items);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, GetParam().want);
 }
 INSTANTIATE_TEST_SUITE_P(Table, ExpandListTest,
     ::testing::Values(ExpandListCase { {}, {} }, ExpandListCase { { "b", "a" }, { "b", "a" } },
@@ -200,15 +201,15 @@ INSTANTIATE_TEST_SUITE_P(Table, ExpandListTest,
 TEST(ExpandListTest, RefusesOutputBeyondLimit)
 {
     const StringList items = { "a", "b[1-100]" };
-    const ExpandListResult r = ExpandList(items, 50);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.items, items);
-    EXPECT_NE(r.message.find("101"), std::string::npos);
-    EXPECT_NE(r.message.find("連番展開"), std::string::npos);
+    const auto r = ExpandList(items, 50);
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().kind, error::Kind::TooManyLines);
+    EXPECT_EQ(r.error().count, 101u);
+    EXPECT_EQ(r.error().limit, 50u);
     // A list that is already long but expands nothing is not refused.
-    EXPECT_TRUE(ExpandList({ "a", "b", "c" }, 2).ok);
+    EXPECT_TRUE(ExpandList({ "a", "b", "c" }, 2));
     // The default limit stops a range of two billion numbers before anything is built.
-    EXPECT_FALSE(ExpandList({ "[0-2147483647]" }).ok);
+    EXPECT_FALSE(ExpandList({ "[0-2147483647]" }));
 }
 
 TEST(ExpandListTest, MatchesJoinAndSplitOnRandomLists)
@@ -222,7 +223,7 @@ TEST(ExpandListTest, MatchesJoinAndSplitOnRandomLists)
         for (std::string &item : items)
             for (std::size_t k = parts(rng); k > 0; --k)
                 item += pieces[pick(rng)];
-        ASSERT_EQ(ExpandList(items).items, referenceExpandList(items)) << ::testing::PrintToString(items);
+        ASSERT_EQ(ExpandList(items).value(), referenceExpandList(items)) << ::testing::PrintToString(items);
     }
 }
 
@@ -230,10 +231,10 @@ TEST(ExpandListTest, MillionLines)
 {
     StringList items(10'000, "http://h/img[000-099].jpg");
     items[5] = "";
-    const ExpandListResult r = ExpandList(items);
-    ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.items.size(), 999'901u);
-    EXPECT_EQ(r.items[0], "http://h/img000.jpg");
-    EXPECT_EQ(r.items[500], "");
-    EXPECT_EQ(r.items.back(), "http://h/img099.jpg");
+    const auto r = ExpandList(items);
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->size(), 999'901u);
+    EXPECT_EQ((*r)[0], "http://h/img000.jpg");
+    EXPECT_EQ((*r)[500], "");
+    EXPECT_EQ(r->back(), "http://h/img099.jpg");
 }
