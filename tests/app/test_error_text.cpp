@@ -59,7 +59,9 @@ TEST(ErrorText, EachFaceWordsEveryKind)
         { error::Error::Of(Kind::Stopped), "cancelled", "stopped" },
     };
     for (const auto &row : rows) {
-        if (row.window) EXPECT_EQ(error_text_ja::Text(row.error), row.window);
+        if (row.window) {
+            EXPECT_EQ(error_text_ja::Text(row.error), row.window);
+        }
         EXPECT_EQ(cli_messages::Text(row.error), row.commandLine ? row.commandLine : error_text_ja::Text(row.error));
     }
     EXPECT_EQ(
