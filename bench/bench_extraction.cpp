@@ -85,7 +85,7 @@ void BM_RunExtractionSet2(benchmark::State &state)
     if (!HavePage(state)) return;
     for (auto _ : state) {
         job_progress::JobProgress progress;
-        benchmark::DoNotOptimize(extraction::RunExtraction(Page(), kSet2, {}, "/nonexistent", &progress));
+        benchmark::DoNotOptimize(extraction::RunExtraction(Page(), kSet2, {}, &progress));
     }
     Finish(state, Page().size());
 }
@@ -93,10 +93,10 @@ void BM_RunExtractionSet2(benchmark::State &state)
 void BM_RunExtractionTable40(benchmark::State &state)
 {
     if (!HavePage(state)) return;
-    const std::string tableDir = DataPath("");
+    const cnv_table::TablePairs tables = cnv_table::LoadTables({ "table40" }, DataPath(""));
     for (auto _ : state) {
         job_progress::JobProgress progress;
-        benchmark::DoNotOptimize(extraction::RunExtraction(Page(), kSet2, { "table40" }, tableDir, &progress));
+        benchmark::DoNotOptimize(extraction::RunExtraction(Page(), kSet2, tables, &progress));
     }
     Finish(state, Page().size());
 }
@@ -124,15 +124,14 @@ void BM_PrepareHtmlText(benchmark::State &state)
 void BM_ApplyTable40(benchmark::State &state)
 {
     if (!HavePage(state)) return;
-    func_token::StringList before, after;
-    cnv_table::MakeCnvTable(before, after, "table40", DataPath(""));
-    if (before.size() != 40) {
+    const cnv_table::TablePairs tables = cnv_table::LoadTables({ "table40" }, DataPath(""));
+    if (tables.before.size() != 40) {
         state.SkipWithError("bench/out/table40.tbl is missing or not 40 pairs");
         return;
     }
     for (auto _ : state) {
         std::string text = Page();
-        cnv_table::ApplyPairs(text, before, after, nullptr);
+        cnv_table::ApplyPairs(text, tables.before, tables.after, nullptr);
         benchmark::DoNotOptimize(text);
     }
     Finish(state, Page().size());

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (url.find_first_of(" <>'\"") != std::string::npos) std::abort();
 
     // The whole job without tables gives the same URLs.
-    const auto job = extraction::RunExtraction(text, conditions, {}, "/nonexistent-table-dir");
+    const auto job = extraction::RunExtraction(text, conditions, {});
     if (job.stopped || job.urls != urls) std::abort();
 
     const auto links = html_links::ExtractLinks(text);

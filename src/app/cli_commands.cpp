@@ -166,9 +166,10 @@ int RunExtract(const Options &options, const app_paths::AppPaths &paths)
         return out.write() ? 0 : 1;
     }
 
+    const cnv_table::TablePairs tables = cnv_table::LoadTables(tableNames, paths.tableDir);
     extraction::ExtractionResult result;
-    const bool finished = cli_io::RunJob(progress,
-        [&] { result = extraction::RunExtraction(source.text(), conditions, tableNames, paths.tableDir, &progress); });
+    const bool finished = cli_io::RunJob(
+        progress, [&] { result = extraction::RunExtraction(source.text(), conditions, tables, &progress); });
     if (!finished || result.stopped) return Stopped();
     source.release();
 

@@ -13,6 +13,7 @@
 #include "extract/frm_extraction.h"
 #include "settings/frm_ctrl.h"
 #include "settings/frm_set.h"
+#include "tables/cnv_table.h"
 #include "tables/frm_cnv.h"
 #include "text/func_lanzo.h"
 #include "text/text_stream.h"
@@ -201,8 +202,8 @@ void TfrmMain::mnuClearBothClick()
 void TfrmMain::extractFrom(std::string input)
 {
     if (!m_extraction || !m_set) return;
-    extraction::ExtractionResult result
-        = m_extraction->run(std::move(input), m_set->conditions(), m_set->tableNames(), m_paths.tableDir);
+    extraction::ExtractionResult result = m_extraction->run(
+        std::move(input), m_set->conditions(), cnv_table::LoadTables(m_set->tableNames(), m_paths.tableDir));
     if (result.stopped) return;
     appendUrlListItems(std::move(result.urls));
     // The expansion runs also when nothing was kept: it covers the whole list.

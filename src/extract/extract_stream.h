@@ -13,7 +13,7 @@ namespace extract_stream
 
 using Emit = std::function<void(std::string_view)>;
 
-// The URLs RunExtraction(text, conditions, {}, ...) gives (no tables), each passed to emit as
+// The URLs RunExtraction(text, conditions, {}) gives (no tables), each passed to emit as
 // a view of text. The caption "抽出中" is published; returns false when stopped (emit may
 // have been called for results before the stop).
 bool ForEachMatch(std::string_view text, const extraction::Conditions &conditions, job_progress::JobProgress *progress,

@@ -356,21 +356,18 @@ StringList FilterTokens(std::string_view text, const Conditions &conditions)
     return kept;
 }
 
-ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions, const StringList &tableNames,
-    const std::string &tableDir, job_progress::JobProgress *progress)
+ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions,
+    const cnv_table::TablePairs &tables, job_progress::JobProgress *progress)
 {
     ExtractionResult result;
 
     // Stage 1: the auto-run tables, on a copy of the input.
     if (progress) progress->setCaption("自動変換中");
-    StringList before, after;
-    for (const auto &name : tableNames)
-        static_cast<void>(cnv_table::MakeCnvTable(before, after, name, tableDir));
     std::string working;
     std::string_view text = input;
-    if (!before.empty()) {
+    if (!tables.before.empty()) {
         working.assign(input);
-        if (!cnv_table::ApplyPairs(working, before, after, progress)) {
+        if (!cnv_table::ApplyPairs(working, tables.before, tables.after, progress)) {
             result.stopped = true;
             return result;
         }

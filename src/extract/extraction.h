@@ -3,6 +3,7 @@
 // space, '<', '>' and apostrophe after flattening it to one line with its double quotes
 // turned into spaces (stage 2), and keep the trimmed tokens that match a condition (stage 3).
 #include "base/job_progress.h"
+#include "tables/cnv_table.h"
 #include "text/func_token.h"
 
 #include <cstdint>
@@ -44,9 +45,9 @@ struct ExtractionResult {
     StringList urls; // to be appended to the URL list
 };
 
-// The whole job: stage 1 with the named tables from tableDir, stages 2 and 3.
+// The whole job: stage 1 with the pairs of the auto-run tables, stages 2 and 3.
 // Captions "自動変換中" then "抽出中" are published through progress.
-ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions, const StringList &tableNames,
-    const std::string &tableDir, job_progress::JobProgress *progress = nullptr);
+ExtractionResult RunExtraction(std::string_view input, const Conditions &conditions,
+    const cnv_table::TablePairs &tables, job_progress::JobProgress *progress = nullptr);
 
 } // namespace extraction

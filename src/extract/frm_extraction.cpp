@@ -13,11 +13,11 @@ TfrmExtraction::TfrmExtraction(QWidget *parent)
 }
 
 extraction::ExtractionResult TfrmExtraction::run(
-    std::string input, extraction::Conditions conditions, func_token::StringList tableNames, std::string tableDir)
+    std::string input, extraction::Conditions conditions, cnv_table::TablePairs tables)
 {
     extraction::ExtractionResult result;
     const bool ok = runJob([&](job_progress::JobProgress &progress) {
-        result = extraction::RunExtraction(input, conditions, tableNames, tableDir, &progress);
+        result = extraction::RunExtraction(input, conditions, tables, &progress);
     });
     if (!ok) {
         // A failed job appends nothing, exactly like a stopped one.

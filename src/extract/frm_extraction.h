@@ -9,7 +9,7 @@ class TfrmExtraction : public JobDialog
 public:
     explicit TfrmExtraction(QWidget *parent = nullptr);
     extraction::ExtractionResult run(
-        std::string input, extraction::Conditions conditions, func_token::StringList tableNames, std::string tableDir);
+        std::string input, extraction::Conditions conditions, cnv_table::TablePairs tables);
     QProgressBar *barExt() const { return bar(); }
     QPushButton *btnStop() const { return stopButton(); }
 };

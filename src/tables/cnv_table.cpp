@@ -305,6 +305,14 @@ error::Result<void> MakeCnvTable(
     return {};
 }
 
+TablePairs LoadTables(const StringList &names, const std::string &tableDir)
+{
+    TablePairs pairs;
+    for (const auto &name : names)
+        static_cast<void>(MakeCnvTable(pairs.before, pairs.after, name, tableDir));
+    return pairs;
+}
+
 std::vector<std::string> SearchTableFiles(const std::string &dir)
 {
     std::vector<std::string> found;

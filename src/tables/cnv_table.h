@@ -28,6 +28,15 @@ std::string TablePath(const std::string &tableDir, std::string_view name);
 error::Result<void> MakeCnvTable(
     StringList &before, StringList &after, std::string_view name, const std::string &tableDir);
 
+// The pairs of several tables, applied in order.
+struct TablePairs {
+    StringList before;
+    StringList after;
+};
+// The pairs of the named tables in tableDir, in the order named; a table that cannot be read
+// adds nothing.
+TablePairs LoadTables(const StringList &names, const std::string &tableDir);
+
 // Full paths (UTF-8) of the entries of dir whose names end with ".tbl" in any letter case,
 // "." and ".." skipped, non-recursive, in the order the directory listing yields them.
 std::vector<std::string> SearchTableFiles(const std::string &dir);

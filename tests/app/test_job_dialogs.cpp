@@ -266,7 +266,7 @@ void TstJobs::extractionResults()
     conditions.prefixes.push_back(prefix.toStdString());
     QElapsedTimer clock;
     clock.start();
-    const extraction::ExtractionResult result = dialog.run(text.toStdString(), conditions, {}, "/nonexistent");
+    const extraction::ExtractionResult result = dialog.run(text.toStdString(), conditions, {});
     QVERIFY(clock.elapsed() < 2000);
     QVERIFY(!result.stopped);
     QStringList got;
@@ -289,13 +289,13 @@ void TstJobs::extractionStopAppendsNothing()
     for (int i = 0; i < 400000; ++i)
         big += "http://example.com/page \r\n";
     pressStopSoon(dialog);
-    const extraction::ExtractionResult result = dialog.run(big, conditions, {}, "/nonexistent");
+    const extraction::ExtractionResult result = dialog.run(big, conditions, {});
     QVERIFY(result.stopped);
     QVERIFY(result.urls.empty());
     QCOMPARE(dialog.barExt()->value(), 0);
 
     // The same dialog runs again with a fresh worker and completes.
-    const extraction::ExtractionResult again = dialog.run("http://a http://b", conditions, {}, "/nonexistent");
+    const extraction::ExtractionResult again = dialog.run("http://a http://b", conditions, {});
     QVERIFY(!again.stopped);
     QCOMPARE(again.urls.size(), std::size_t(2));
     QCOMPARE(dialog.runCount(), 2);

@@ -1,4 +1,5 @@
 #include "extract/extraction.h"
+#include "tables/cnv_table.h"
 
 #include "support/table_dir_fixture.h"
 
@@ -235,7 +236,7 @@ TEST_F(TableDir, AutoRunTablesChainInListOrder)
     const std::string input = "a a b";
     for (const auto &row : rows) {
         job_progress::JobProgress progress;
-        const auto result = extraction::RunExtraction(input, all, row.tables, m_dir, &progress);
+        const auto result = extraction::RunExtraction(input, all, cnv_table::LoadTables(row.tables, m_dir), &progress);
         EXPECT_FALSE(result.stopped);
         EXPECT_EQ(result.urls, row.want);
         EXPECT_EQ(progress.caption(), "抽出中");
@@ -250,7 +251,7 @@ TEST_F(TableDir, ConvertedTokensAreMatched)
 {
     write("fix.tbl", "hxxp\thttp\n");
     const auto result = extraction::RunExtraction(
-        "see hxxp://x/a.jpg", Conditions { { "http://" }, {}, {} }, { "fix" }, m_dir, nullptr);
+        "see hxxp://x/a.jpg", Conditions { { "http://" }, {}, {} }, cnv_table::LoadTables({ "fix" }, m_dir), nullptr);
     EXPECT_EQ(result.urls, StringList { "http://x/a.jpg" });
 }
 
@@ -270,8 +271,8 @@ TEST_F(TableDir, StopDiscardsEverything)
         SCOPED_TRACE(row.name);
         job_progress::JobProgress progress;
         progress.requestStop();
-        const auto result
-            = extraction::RunExtraction(big, Conditions { { "http://" }, {}, {} }, row.tables, m_dir, &progress);
+        const auto result = extraction::RunExtraction(
+            big, Conditions { { "http://" }, {}, {} }, cnv_table::LoadTables(row.tables, m_dir), &progress);
         EXPECT_TRUE(result.stopped);
         EXPECT_TRUE(result.urls.empty());
         EXPECT_EQ(progress.position(), 0);
@@ -290,7 +291,7 @@ TEST(ExtractionProgress, StopFromAnotherThreadEndsTheScan)
             std::this_thread::yield();
         progress.requestStop();
     });
-    const auto result = extraction::RunExtraction(big, Conditions { { "x" }, {}, {} }, {}, "/nonexistent", &progress);
+    const auto result = extraction::RunExtraction(big, Conditions { { "x" }, {}, {} }, {}, &progress);
     stopper.join();
     if (result.stopped) {
         EXPECT_TRUE(result.urls.empty());

@@ -273,7 +273,7 @@ TEST(ForEachMatch, MatchesRunExtraction)
     for (const auto &conditions : conditionSets) {
         for (int round = 0; round < 800; ++round) {
             const std::string text = RandomWords(rng, words, round < 790 ? 30 : 3000);
-            const StringList want = extraction::RunExtraction(text, conditions, {}, "/nonexistent").urls;
+            const StringList want = extraction::RunExtraction(text, conditions, {}).urls;
             job_progress::JobProgress progress;
             StringList got;
             ASSERT_TRUE(extract_stream::ForEachMatch(

@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(CoreFunctions, EmptyViewWithoutStorage,
                 return extraction::FlattenLines(v) + "|" + extraction::PrepareText(v) + "|"
                     + std::to_string(extraction::PreparedLength(v)) + Joined(tokens) + Joined(tokens2)
                     + std::to_string(match) + Joined(extraction::FilterTokens(v, c))
-                    + Joined(extraction::RunExtraction(v, c, {}, "/nonexistent").urls);
+                    + Joined(extraction::RunExtraction(v, c, {}).urls);
             } },
         EmptyViewCase { "HtmlLinks",
             [](std::string_view v) {
