@@ -8,7 +8,6 @@
 #include "base/file_io.h"
 #include "base/screens_qt.h"
 #include "encoding/editor_text_qt.h"
-#include "settings/ini_file.h"
 #include "tables/cnv_table.h"
 
 #include <QAction>
@@ -97,7 +96,6 @@ TfrmMain::TfrmMain(const app_paths::AppPaths &paths, UserPrompts *prompts, QWidg
     resize(500, 500);
     buildLayout();
     buildMenus();
-    RunStartupStep(m_prompts, this, [this] { FormCreate(); });
 }
 
 TfrmMain::~TfrmMain()
@@ -184,7 +182,7 @@ void TfrmMain::buildLayout()
     Memo1->setFocus();
 }
 
-void TfrmMain::FormCreate()
+void TfrmMain::FormCreate(const window_settings::MainPart &stored)
 {
     // Files dropped on the editor and the list are caught by the event filter as well.
     setAcceptDrops(true);
@@ -192,10 +190,7 @@ void TfrmMain::FormCreate()
     m_fileName.clear();
     updateTitle();
 
-    ini_file::IniFile ini;
-    if (const error::Result<std::string> r = readSettingsFile(m_paths.windowFile)) ini.parse(*r);
-    RestoreWindowPlace(this, ini.ReadInteger("WINDOW", "LEFT", 0), ini.ReadInteger("WINDOW", "TOP", 0),
-        ini.ReadInteger("WINDOW", "WIDTH", 500), ini.ReadInteger("WINDOW", "HEIGHT", 500));
+    RestoreWindowPlace(this, stored.left, stored.top, stored.width, stored.height);
 
     // An unreadable buffer file is reported and ends the set-up: the list and the tables are
     // then left alone, and the window starts with what it has.
@@ -692,6 +687,11 @@ void TfrmMain::OnTopClick()
     setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     // Changing a window flag hides the window.
     if (visible) show();
+}
+
+void TfrmMain::setStayOnTop(bool onTop)
+{
+    if (onTop != stayOnTop()) OnTopClick();
 }
 
 void TfrmMain::mnuListViewClick()

@@ -1,9 +1,11 @@
 #pragma once
 // The main window: the source text (Memo1) and the URL list (UrlList) side by side, the
 // menus, and the commands on both buffers. It owns the buffers, the modified flag and the
-// current file name; the other windows reach the buffers through its public functions.
+// current file name; the panels reach the buffers through MainBuffers.
 #include "base/file_io.h"
 #include "settings/app_paths.h"
+#include "settings/main_buffers.h"
+#include "settings/window_settings.h"
 #include "text/func_token.h"
 
 #include <QMainWindow>
@@ -26,47 +28,44 @@ class TfrmCnv;
 class TfrmExtraction;
 class TfrmExtHtml;
 
-class TfrmMain : public QMainWindow
+class TfrmMain : public QMainWindow, public MainBuffers
 {
     Q_OBJECT
 public:
     TfrmMain(const app_paths::AppPaths &paths, UserPrompts *prompts, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
+    // Start-up: the stored place, the buffers from their files, the conversion tables.
+    void FormCreate(const window_settings::MainPart &stored);
     // Start-up hands over the other windows once they exist.
     void setWindows(TfrmCtrl *ctrl, TfrmCnv *cnv, TfrmExtraction *extraction, TfrmExtHtml *extHtml, TfrmSet *set);
-    const app_paths::AppPaths &paths() const { return m_paths; }
-    UserPrompts *prompts() const { return m_prompts; }
-    // The bytes of a settings file. A file too large to be one is set aside unread (an error),
-    // and the user is told where it went. maxValues: see settings_file::ReadSettingsFile.
-    error::Result<std::string> readSettingsFile(const std::string &path, std::size_t maxValues = SIZE_MAX);
 
     // ---- Source text (bytes, CR LF line breaks) ----
-    std::string sourceText() const;
+    std::string sourceText() const override;
     // Replaces the whole content: line breaks made CR LF, the text ends at the first NUL.
     // setModified: whether the command that wrote it sets the modified flag.
-    void setSourceText(std::string_view bytes, bool setModified);
+    void setSourceText(std::string_view bytes, bool setModified) override;
     bool hasSourceSelection() const;
     std::string selectedSourceText() const;
     // Replaces the selection (or inserts at the caret) and sets the modified flag.
     void replaceSourceSelection(std::string_view bytes);
     bool isModified() const;
-    void setModified(bool modified);
+    void setModified(bool modified) override;
     // Selects length bytes from the byte offset (mapped onto the editor's characters) and
     // focuses the editor; the end of the current selection (or the caret) as a byte offset.
-    void selectSourceBytes(std::size_t offset, std::size_t length);
-    std::size_t sourceSelectionEndBytes() const;
+    void selectSourceBytes(std::size_t offset, std::size_t length) override;
+    std::size_t sourceSelectionEndBytes() const override;
     QString currentFileName() const { return m_fileName; }
     // A file named on the command line (the desktop's "open with") or handed over by a later
     // start: opened like a dropped file once the event loop runs and no modal window is open.
     void openStartupFile(const QString &path);
 
     // ---- URL list (byte strings) ----
-    func_token::StringList urlListItems() const;
-    void setUrlListItems(func_token::StringList items); // selection cleared
+    func_token::StringList urlListItems() const override;
+    void setUrlListItems(func_token::StringList items) override; // selection cleared
     // Appended at the end; the selection, the focused row and the scroll position stay.
     void appendUrlListItems(func_token::StringList items);
-    void addUrlListSelection(const std::vector<std::size_t> &indices); // no scroll, no focus change
+    void addUrlListSelection(const std::vector<std::size_t> &indices) override; // no scroll, no focus change
     int urlListWidth() const;
     void setUrlListWidth(int width);
     // Selected rows of the URL list, ascending.
@@ -116,6 +115,7 @@ public slots:
     void mnuSequenceClick(); // "[00-99]連番展開"
     void UrlCorrectClick(); // "ＵＲＬ補正"
     void OnTopClick(); // "常に手前に表示": toggles the tick and the window flag
+    void setStayOnTop(bool onTop); // the same command when the tick is not yet onTop
 
     // "ファイル(&F)"
     void mnuNewClick(); // "新規作成"
@@ -205,7 +205,6 @@ private:
     void buildMenus();
     QMenu *buildConvertMenu(QMenu *parent, const QString &caption, bool selection, bool context);
     void addTableItems(const std::string &tableName);
-    void FormCreate();
     void updateTitle();
     void onDocumentChanged(int from, int removed, int added);
     void followLongLines(int from, int removed, int added);

@@ -10,7 +10,7 @@
 #include "settings/frm_set.h"
 #include "settings/func_save.h"
 #include "settings/ini_file.h"
-#include "settings/settings_file.h"
+#include "settings/settings_file_qt.h"
 #include "text/func_lanzo.h"
 
 #include <QApplication>
@@ -55,14 +55,6 @@ void TfrmMain::reportFileError(const char *what, const error::Error &error)
     const std::string text
         = qstrcmp(what, "read") == 0 ? error_text_ja::ReadFailed(error) : error_text_ja::WriteFailed(error);
     m_prompts->showError(this, QString::fromStdString(text));
-}
-
-error::Result<std::string> TfrmMain::readSettingsFile(const std::string &path, std::size_t maxValues)
-{
-    error::Result<std::string> read = settings_file::ReadSettingsFile(path, maxValues);
-    if (!read && settings_file::WasSetAside(read.error()))
-        m_prompts->showError(this, QString::fromStdString(error_text_ja::Text(read.error())));
-    return read;
 }
 
 bool TfrmMain::writeNamedFile(const QString &path)
@@ -248,7 +240,8 @@ bool TfrmMain::FormClose()
     if (m_set) write(m_paths.set2Ini, func_save::WriteSet2Ini(m_set->state()));
 
     ini_file::IniFile ini;
-    if (const error::Result<std::string> r = readSettingsFile(m_paths.windowFile)) ini.parse(*r);
+    if (const error::Result<std::string> r = ReadSettingsFileTelling(m_prompts, this, m_paths.windowFile))
+        ini.parse(*r);
     ini.WriteInteger("WINDOW", "WIDTH", width());
     ini.WriteInteger("WINDOW", "HEIGHT", height());
     ini.WriteInteger("WINDOW", "TOP", y());

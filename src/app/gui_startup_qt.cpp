@@ -10,6 +10,8 @@
 #include "extract/frm_extraction.h"
 #include "settings/frm_ctrl.h"
 #include "settings/frm_set.h"
+#include "settings/settings_file_qt.h"
+#include "settings/window_settings.h"
 #include "tables/frm_cnv.h"
 
 #include <QApplication>
@@ -55,15 +57,31 @@ GuiWindows CreateWindows(const app_paths::AppPaths &paths, UserPrompts *prompts)
     file_io::RemoveStaleTemporaries(paths.configDir);
     GuiWindows w;
     w.main = std::make_unique<TfrmMain>(paths, prompts);
-    w.ctrl = std::make_unique<TfrmCtrl>(w.main.get());
-    RunStartupStep(prompts, w.main.get(), [&] { w.ctrl->FormCreate(); });
-    w.cnv = new TfrmCnv(w.main.get());
-    w.extraction = new TfrmExtraction(w.main.get());
-    w.extHtml = new TfrmExtHtml(w.main.get());
+    TfrmMain *main = w.main.get();
+    // lanzo.ini is read once, as the main window starts; each window restores its part of it.
+    window_settings::WindowSettings stored;
+    RunStartupStep(prompts, main, [&] {
+        // An unreadable lanzo.ini counts as a missing one: the defaults apply.
+        const error::Result<std::string> ini = ReadSettingsFileTelling(prompts, main, paths.windowFile);
+        stored = window_settings::ParseWindowSettings(ini ? std::string_view(*ini) : std::string_view());
+        main->FormCreate(stored.main);
+    });
+
+    w.ctrl = std::make_unique<TfrmCtrl>(*main, main, paths, prompts);
+    QObject::connect(w.ctrl.get(), &TfrmCtrl::linkExtractionRequested, main, &TfrmMain::HTML1Click);
+    QObject::connect(w.ctrl.get(), &TfrmCtrl::urlCorrectionRequested, main, &TfrmMain::UrlCorrectClick);
+    QObject::connect(w.ctrl.get(), &TfrmCtrl::stayOnTopRequested, main, &TfrmMain::setStayOnTop);
+    RunStartupStep(prompts, main, [&] { w.ctrl->FormCreate(stored.ctrl); });
+    w.cnv = new TfrmCnv(main);
+    w.extraction = new TfrmExtraction(main);
+    w.extHtml = new TfrmExtHtml(main);
     w.ctrl->hide();
-    w.set = std::make_unique<TfrmSet>(w.main.get(), w.ctrl.get());
-    RunStartupStep(prompts, w.main.get(), [&] { w.set->FormCreate(); });
-    w.main->setWindows(w.ctrl.get(), w.cnv, w.extraction, w.extHtml, w.set.get());
+
+    w.set = std::make_unique<TfrmSet>(main, w.ctrl.get(), paths, prompts);
+    QObject::connect(w.set.get(), &TfrmSet::listWidthRequested, main, &TfrmMain::setUrlListWidth);
+    QObject::connect(w.set.get(), &TfrmSet::listShownRequested, main, &TfrmMain::setUrlListShown);
+    RunStartupStep(prompts, main, [&] { w.set->FormCreate(stored.set); });
+    main->setWindows(w.ctrl.get(), w.cnv, w.extraction, w.extHtml, w.set.get());
     return w;
 }
 

@@ -26,7 +26,9 @@ QFont LanzoFont();
 
 // All windows of the program, created in the start-up order: the main window (which restores
 // itself and the buffers), the control panel, the three progress dialogs, the control panel
-// hidden again, the settings dialog. Tests start the program this way too.
+// hidden again, the settings dialog. lanzo.ini is read once and each window restores its part;
+// the panels' requests for main-window commands are connected here. Tests start the program
+// this way too.
 struct GuiWindows {
     std::unique_ptr<TfrmMain> main; // owns the progress dialogs
     std::unique_ptr<TfrmCtrl> ctrl;

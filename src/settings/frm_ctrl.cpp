@@ -1,14 +1,14 @@
 #include "settings/frm_ctrl.h"
 
-#include "app/frm_main.h"
 #include "base/file_io.h"
 #include "base/screens_qt.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "encoding/page_convert.h"
 #include "settings/download_guard_qt.h"
-#include "settings/ini_file.h"
+#include "settings/main_buffers.h"
 #include "settings/settings_file.h"
+#include "settings/settings_file_qt.h"
 #include "text/func_lanzo.h"
 #include "text/func_token.h"
 
@@ -27,7 +27,6 @@
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <climits>
 #include <limits>
 
 namespace
@@ -115,9 +114,13 @@ void addHistory(QComboBox *box, TextEncoder encode = QStringToLine)
 
 } // namespace
 
-TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
+TfrmCtrl::TfrmCtrl(
+    MainBuffers &buffers, QWidget *mainWindow, const app_paths::AppPaths &paths, UserPrompts *prompts, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
-    , m_main(main)
+    , m_buffers(buffers)
+    , m_mainWindow(mainWindow)
+    , m_paths(paths)
+    , m_prompts(prompts)
     , m_http(http_client::WindowLimits())
 {
     setObjectName(QStringLiteral("frmCtrl"));
@@ -254,30 +257,24 @@ TfrmCtrl::TfrmCtrl(TfrmMain *main, QWidget *parent)
 
 TfrmCtrl::~TfrmCtrl() = default;
 
-void TfrmCtrl::FormCreate()
+void TfrmCtrl::FormCreate(const window_settings::CtrlPart &stored)
 {
-    const app_paths::AppPaths &paths = m_main->paths();
-    // An unreadable lanzo.ini counts as a missing one: the defaults apply.
-    const error::Result<std::string> windowFile = m_main->readSettingsFile(paths.windowFile);
-    const ini_file::IniFile ini(windowFile ? std::string_view(*windowFile) : std::string_view());
-    const bool onTop = ini.ReadBool("WINDOW", "ONTOP", false);
-    constexpr long kUnset = LONG_MIN;
-    const long top = ini.ReadInteger("WINDOW2", "TOP", kUnset);
-    const long left = ini.ReadInteger("WINDOW2", "LEFT", kUnset);
-    m_placeBesideMain = top == kUnset && left == kUnset;
+    constexpr long kUnset = window_settings::CtrlPart::kUnset;
+    m_placeBesideMain = stored.top == kUnset && stored.left == kUnset;
     if (!m_placeBesideMain)
-        RestoreWindowPlace(this, left == kUnset ? 0 : left, top == kUnset ? 0 : top, width(), height());
+        RestoreWindowPlace(
+            this, stored.left == kUnset ? 0 : stored.left, stored.top == kUnset ? 0 : stored.top, width(), height());
     m_unplacedAt = pos();
-    ckWeb->setChecked(ini.ReadBool(kInternetSection, "WEB", false));
-    ckToSjis->setChecked(ini.ReadBool(kInternetSection, "TOSJIS", false));
+    ckWeb->setChecked(stored.web);
+    ckToSjis->setChecked(stored.toSjis);
 
     func_save::CtrlPanelState panel = state();
-    const error::Result<std::string> setIni = m_main->readSettingsFile(paths.setIni, settings_file::kMaxSettingsValues);
+    const error::Result<std::string> setIni
+        = ReadSettingsFileTelling(m_prompts, m_mainWindow, m_paths.setIni, settings_file::kMaxSettingsValues);
     if (setIni) func_save::ApplySetIni(panel, *setIni);
     applyState(panel);
 
-    // The main window's "常に手前に表示" command both ticks the item and raises the window.
-    if (onTop && !m_main->stayOnTop()) m_main->OnTopClick();
+    if (stored.onTop) emit stayOnTopRequested(true);
 }
 
 std::string TfrmCtrl::urlText() const
@@ -370,12 +367,12 @@ void TfrmCtrl::btnReplaceClick()
 
     if (rdo1S->isChecked()) {
         // Set modified even when nothing matched: the text was put back all the same.
-        m_main->setSourceText(func_token::ReplaceAll(m_main->sourceText(), before, after), true);
+        m_buffers.setSourceText(func_token::ReplaceAll(m_buffers.sourceText(), before, after), true);
     } else {
         // A before text holds no line break, so replacing in the joined text equals
         // replacing within each item; an item that becomes empty stays.
-        const std::string joined = func_token::JoinCrLf(m_main->urlListItems());
-        m_main->setUrlListItems(func_token::SplitLines(func_token::ReplaceAll(joined, before, after)));
+        const std::string joined = func_token::JoinCrLf(m_buffers.urlListItems());
+        m_buffers.setUrlListItems(func_token::SplitLines(func_token::ReplaceAll(joined, before, after)));
     }
 }
 
@@ -388,10 +385,10 @@ void TfrmCtrl::btnSearchClick()
 
     if (rdo2S->isChecked()) {
         const std::optional<std::size_t> found
-            = func_lanzo::FindInSource(m_main->sourceText(), key, m_main->sourceSelectionEndBytes());
-        if (found) m_main->selectSourceBytes(*found, key.size());
+            = func_lanzo::FindInSource(m_buffers.sourceText(), key, m_buffers.sourceSelectionEndBytes());
+        if (found) m_buffers.selectSourceBytes(*found, key.size());
     } else {
-        m_main->addUrlListSelection(func_lanzo::SelectMatchingItems(m_main->urlListItems(), key));
+        m_buffers.addUrlListSelection(func_lanzo::SelectMatchingItems(m_buffers.urlListItems(), key));
     }
 }
 
@@ -433,26 +430,26 @@ void TfrmCtrl::btnDownloadClick()
             setUrlText(result.finalUrl);
             addHistory(cmbUrl, QStringToUrl);
         }
-        m_main->setSourceText(result.body, true);
+        m_buffers.setSourceText(result.body, true);
     } else {
-        const std::string old = m_main->sourceText();
+        const std::string old = m_buffers.sourceText();
         std::string normalised = func_token::NormalizeLineBreaks(old);
         if (normalised != old)
-            m_main->setSourceText(normalised, true);
+            m_buffers.setSourceText(normalised, true);
         else
-            m_main->setModified(true);
+            m_buffers.setModified(true);
     }
 
     if (ckHosei->isChecked()) {
-        m_main->HTML1Click(); // returns once the link extraction has finished
-        m_main->UrlCorrectClick();
+        emit linkExtractionRequested();
+        emit urlCorrectionRequested();
     }
 }
 
 // "ＵＲＬ補正": correct the URL list against the URL box.
 void TfrmCtrl::btnCorrectClick()
 {
-    m_main->UrlCorrectClick();
+    emit urlCorrectionRequested();
 }
 
 // "...": choose the browser program.
@@ -466,19 +463,19 @@ void TfrmCtrl::btnExeClick()
 #else
     int filterIndex = 1;
 #endif
-    const QString path = m_main->prompts()->getOpenFileName(this, filter, filterIndex, edtExe->text());
+    const QString path = m_prompts->getOpenFileName(this, filter, filterIndex, edtExe->text());
     if (!path.isEmpty()) edtExe->setText(path);
 }
 
 void TfrmCtrl::settlePlace()
 {
-    if (!m_placeBesideMain) return;
+    if (!m_placeBesideMain || !m_mainWindow) return;
     m_placeBesideMain = false;
     if (pos() != m_unplacedAt) return;
-    const QSize outer = OuterSize(this, m_main);
-    const window_geometry::Rect place = window_geometry::PlaceBeside(ToGeometryRect(m_main->frameGeometry()),
-        outer.width(), outer.height(), ToGeometryRect(m_main->screen()->availableGeometry()));
-    MoveFrameTo(this, ToQRect(place).topLeft(), m_main);
+    const QSize outer = OuterSize(this, m_mainWindow);
+    const window_geometry::Rect place = window_geometry::PlaceBeside(ToGeometryRect(m_mainWindow->frameGeometry()),
+        outer.width(), outer.height(), ToGeometryRect(m_mainWindow->screen()->availableGeometry()));
+    MoveFrameTo(this, ToQRect(place).topLeft(), m_mainWindow);
 }
 
 void TfrmCtrl::showEvent(QShowEvent *event)

@@ -1,14 +1,18 @@
 #pragma once
 // The control panel: replace, search, download and the URL list's double-click options.
-// A tool window that stays on top; closing it only hides it.
+// A tool window that stays on top; closing it only hides it. It works on the main window's
+// buffers through MainBuffers and asks for the main window's commands through its signals.
+#include "settings/app_paths.h"
 #include "settings/func_save.h"
 #include "settings/http_client.h"
 #include "settings/ini_file.h"
+#include "settings/window_settings.h"
 
 #include <QWidget>
 #include <string>
 
-class TfrmMain;
+class MainBuffers;
+class UserPrompts;
 class QComboBox;
 class QRadioButton;
 class QCheckBox;
@@ -22,12 +26,14 @@ class TfrmCtrl : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TfrmCtrl(TfrmMain *main, QWidget *parent = nullptr);
+    // mainWindow: where messages and the first place go (none: the panel stays where it is).
+    TfrmCtrl(MainBuffers &buffers, QWidget *mainWindow, const app_paths::AppPaths &paths, UserPrompts *prompts,
+        QWidget *parent = nullptr);
     ~TfrmCtrl() override;
 
-    // Start-up: position from lanzo.ini (WINDOW2 TOP/LEFT), the stay-on-top restore
-    // (WINDOW ONTOP runs the main window's command), set.ini applied.
-    void FormCreate();
+    // Start-up: the place and the download options from lanzo.ini, the stay-on-top restore
+    // asked of the main window, set.ini applied.
+    void FormCreate(const window_settings::CtrlPart &stored);
     // With no stored position the panel goes beside the main window when first shown (or, never
     // shown, when its position is saved at exit), unless something has moved it before.
     void settlePlace();
@@ -50,6 +56,12 @@ public:
     http_client::HttpClient &httpClient() { return m_http; }
     // True while "ダウンロード" waits for its response (the button then reads "中止").
     bool isDownloading() const { return m_download != nullptr; }
+
+signals:
+    // Main-window commands; each returns once the command has run.
+    void linkExtractionRequested(); // "全体からリンクを抽出"
+    void urlCorrectionRequested(); // "ＵＲＬ補正"
+    void stayOnTopRequested(bool onTop); // "常に手前に表示" set to onTop
 
 public slots:
     void btnReplaceClick(); // "置き換え"
@@ -78,7 +90,10 @@ public:
 private:
     void setExeFromStored(const std::string &stored);
 
-    TfrmMain *m_main;
+    MainBuffers &m_buffers;
+    QWidget *m_mainWindow;
+    app_paths::AppPaths m_paths;
+    UserPrompts *m_prompts;
     // The browser path as loaded, and the text the box showed for it.
     std::string m_exeStored;
     QString m_exeShown;

@@ -1,14 +1,13 @@
 #include "settings/frm_set.h"
 
-#include "app/frm_main.h"
 #include "base/file_io.h"
 #include "base/screens_qt.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
 #include "settings/download_guard_qt.h"
 #include "settings/frm_ctrl.h"
-#include "settings/ini_file.h"
 #include "settings/settings_file.h"
+#include "settings/settings_file_qt.h"
 #include "tables/cnv_table.h"
 #include "text/func_token.h"
 
@@ -118,10 +117,13 @@ QLabel *label(const QString &text, QWidget *parent)
 
 } // namespace
 
-TfrmSet::TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent)
+TfrmSet::TfrmSet(
+    QWidget *mainWindow, TfrmCtrl *ctrl, const app_paths::AppPaths &paths, UserPrompts *prompts, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint)
-    , m_main(main)
+    , m_mainWindow(mainWindow)
     , m_ctrl(ctrl)
+    , m_paths(paths)
+    , m_prompts(prompts)
     , m_http(http_client::WindowLimits())
 {
     setObjectName(QStringLiteral("frmSet"));
@@ -241,21 +243,17 @@ TfrmSet::TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent)
 
 TfrmSet::~TfrmSet() = default;
 
-void TfrmSet::FormCreate()
+void TfrmSet::FormCreate(const window_settings::SetPart &stored)
 {
-    const app_paths::AppPaths &paths = m_main->paths();
-    if (!file_io::DirectoryExists(paths.configDir)) file_io::MakeDirectory(paths.configDir);
+    if (!file_io::DirectoryExists(m_paths.configDir)) file_io::MakeDirectory(m_paths.configDir);
 
-    // An unreadable lanzo.ini counts as a missing one: the defaults apply.
-    const error::Result<std::string> windowFile = m_main->readSettingsFile(paths.windowFile);
-    const ini_file::IniFile ini(windowFile ? std::string_view(*windowFile) : std::string_view());
-    m_main->setUrlListWidth(static_cast<int>(ini.ReadInteger("WINDOW", "LIST", 200)));
-    const bool listShown = ini.ReadBool("WINDOW", "MENU2", true);
-    if (ini.ReadBool("WINDOW", "CTRL", false) && m_ctrl) m_ctrl->show();
-    m_main->setUrlListShown(listShown);
+    emit listWidthRequested(stored.listWidth);
+    if (stored.ctrlShown && m_ctrl) m_ctrl->show();
+    emit listShownRequested(stored.listShown);
 
     func_save::SetDialogState dialog = state();
-    const error::Result<std::string> set2 = m_main->readSettingsFile(paths.set2Ini, settings_file::kMaxSettingsValues);
+    const error::Result<std::string> set2
+        = ReadSettingsFileTelling(m_prompts, m_mainWindow, m_paths.set2Ini, settings_file::kMaxSettingsValues);
     if (set2) func_save::ApplySet2Ini(dialog, *set2);
     applyState(dialog);
 }
@@ -309,8 +307,8 @@ void TfrmSet::applyState(const func_save::SetDialogState &s)
 void TfrmSet::btnAddClick()
 {
     int filterIndex = 0;
-    const QString path = m_main->prompts()->getOpenFileName(this, QStringLiteral("変換テーブル(*.tbl)|*.tbl"),
-        filterIndex, QString::fromStdString(m_main->paths().tableDir));
+    const QString path = m_prompts->getOpenFileName(
+        this, QStringLiteral("変換テーブル(*.tbl)|*.tbl"), filterIndex, QString::fromStdString(m_paths.tableDir));
     if (path.isEmpty()) return;
     // Appended even when the name is already listed or the file lies elsewhere.
     lstCnv->addItem(makeItem(cnv_table::TableNameFromPath(path.toStdString())));
@@ -374,7 +372,8 @@ void TfrmSet::closeEvent(QCloseEvent *event)
 void TfrmSet::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (event->spontaneous() || !m_main) return;
-    const QSize outer = OuterSize(this, m_main);
-    MoveFrameTo(this, m_main->frameGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2), m_main);
+    if (event->spontaneous() || !m_mainWindow) return;
+    const QSize outer = OuterSize(this, m_mainWindow);
+    MoveFrameTo(
+        this, m_mainWindow->frameGeometry().center() - QPoint(outer.width() / 2, outer.height() / 2), m_mainWindow);
 }

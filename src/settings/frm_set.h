@@ -2,13 +2,15 @@
 // The settings dialog "環境設定": extraction conditions, auto-run tables, automatic
 // expansion, the news tab and the version tab. Non-modal tool window that stays on top.
 #include "extract/extraction.h"
+#include "settings/app_paths.h"
 #include "settings/func_save.h"
 #include "settings/http_client.h"
+#include "settings/window_settings.h"
 
 #include <QWidget>
 
-class TfrmMain;
 class TfrmCtrl;
+class UserPrompts;
 class QListWidget;
 class QCheckBox;
 class QPlainTextEdit;
@@ -21,12 +23,14 @@ class TfrmSet : public QWidget
 {
     Q_OBJECT
 public:
-    TfrmSet(TfrmMain *main, TfrmCtrl *ctrl, QWidget *parent = nullptr);
+    // mainWindow: where messages go and what the dialog opens centred over.
+    TfrmSet(QWidget *mainWindow, TfrmCtrl *ctrl, const app_paths::AppPaths &paths, UserPrompts *prompts,
+        QWidget *parent = nullptr);
     ~TfrmSet() override;
 
-    // Start-up: creates the config folder when missing; reads WINDOW LIST, MENU2, CTRL from
-    // lanzo.ini and applies them to the main window and the control panel; applies set2.ini.
-    void FormCreate();
+    // Start-up: creates the config folder when missing; asks the main window for the stored
+    // URL list width and visibility, shows the control panel if it was open; applies set2.ini.
+    void FormCreate(const window_settings::SetPart &stored);
 
     // The live settings extraction reads.
     extraction::Conditions conditions() const; // checked items, in order
@@ -38,6 +42,11 @@ public:
 
     http_client::HttpClient &httpClient() { return m_http; }
     bool isDownloading() const { return m_download != nullptr; }
+
+signals:
+    // Main-window view commands, asked for at start-up.
+    void listWidthRequested(int width);
+    void listShownRequested(bool shown); // "ＵＲＬリスト"
 
 public slots:
     void btnAddClick();
@@ -60,8 +69,10 @@ public:
     QPushButton *btnAdd = nullptr, *btnUp = nullptr, *btnDown = nullptr, *btnDel = nullptr, *btnNews = nullptr;
 
 private:
-    TfrmMain *m_main;
+    QWidget *m_mainWindow;
     TfrmCtrl *m_ctrl;
+    app_paths::AppPaths m_paths;
+    UserPrompts *m_prompts;
     http_client::HttpClient m_http;
     DownloadGuard *m_download = nullptr;
 };
