@@ -1,7 +1,6 @@
 #include "support/session.h"
 
 #include "app/frm_main.h"
-#include "base/file_io.h"
 
 #include <QAction>
 #include <QListView>
@@ -9,37 +8,6 @@
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTest>
-
-TempHome::TempHome()
-{
-    renew();
-}
-
-void TempHome::renew()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_paths = app_paths::PathsForHome(m_dir->path().toStdString());
-}
-
-std::string TempHome::path(std::string_view relative) const
-{
-    return file_io::JoinPath(m_paths.home, std::string(relative));
-}
-
-void writeBytes(const std::string &path, std::string_view bytes)
-{
-    if (!file_io::WriteFileAtomic(path, std::string(bytes))) qWarning("cannot write %s", path.c_str());
-}
-
-std::string readBytes(const std::string &path)
-{
-    return file_io::ReadWholeFile(path).value_or("<missing>");
-}
-
-bool fileExists(const std::string &path)
-{
-    return file_io::FileExists(path);
-}
 
 Session::Session(const TempHome &home, bool show)
     : m_windows(CreateWindows(home.paths(), &prompts))

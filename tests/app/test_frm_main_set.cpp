@@ -293,4 +293,4 @@ void TstSet::news()
 }
 
 QTEST_MAIN(TstSet)
-#include "test_frm_set.moc"
+#include "test_frm_main_set.moc"
