@@ -579,23 +579,24 @@ int RunLinkPage(const Options &options)
 
 int RunGet(const Options &options)
 {
-    http_client::Result result;
+    http_client::Response response;
+    error::Result<void> got;
     {
         cli_io::InterruptGuard guard;
         http_client::Limits limits;
         limits.idleTimeoutSeconds = options.idleTimeoutSeconds;
         http_client::HttpClient client(limits);
-        result = client.Get(
-            options.operand, [] { return !cli_io::InterruptGuard::interrupted(); },
+        got = client.Get(
+            options.operand, response, [] { return !cli_io::InterruptGuard::interrupted(); },
             options.web ? http_client::Mode::Web : http_client::Mode::Plain);
         if (cli_io::InterruptGuard::interrupted()) return Stopped();
     }
     // Without the web mode nothing is followed: the page came from the address as given.
-    const std::string &finalUrl = options.web && !result.finalUrl.empty() ? result.finalUrl : options.operand;
+    const std::string &finalUrl = options.web && !response.finalUrl.empty() ? response.finalUrl : options.operand;
     int status = 0;
-    if (result.ok) {
-        if (options.toSjis) result.body = page_convert::ToShiftJis(result.body, result.contentType).text;
-        if (!cli_io::WriteOutput(result.body)) status = 1;
+    if (got) {
+        if (options.toSjis) response.body = page_convert::ToShiftJis(response.body, response.contentType).text;
+        if (!cli_io::WriteOutput(response.body)) status = 1;
         if (options.finalUrlFile) {
             if (const error::Result<void> written = file_io::WriteFileAtomic(*options.finalUrlFile, finalUrl + "\n");
                 !written) {
@@ -605,7 +606,7 @@ int RunGet(const Options &options)
         }
     }
     std::string label(kStatusLabel);
-    label += std::to_string(result.status);
+    label += std::to_string(response.status);
     label += '\n';
     if (options.web) {
         label += kUrlLabel;
@@ -613,8 +614,9 @@ int RunGet(const Options &options)
         label += '\n';
     }
     std::fwrite(label.data(), 1, label.size(), stderr);
-    if (!result.ok) {
-        if (!result.error.empty()) cli_io::PrintError(message_quote::Quoted(options.operand) + ": " + result.error);
+    if (!got) {
+        const std::string reason = cli_messages::Text(got.error());
+        if (!reason.empty()) cli_io::PrintError(message_quote::Quoted(options.operand) + ": " + reason);
         return 1;
     }
     return status;

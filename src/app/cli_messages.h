@@ -1,7 +1,8 @@
 #pragma once
 // The command line's words for the errors of the core (UTF-8, after "lanzo: "): English, except
 // where a message reads as the window's does (a bad escape, a base URL without a host, an
-// expansion past its bound, a settings file moved aside), which keeps the window's words.
+// expansion past its bound, a settings file moved aside), which keeps the window's words. A
+// download's failure reads the same on both faces, in the transfer library's English.
 #include "base/error.h"
 
 #include <string>

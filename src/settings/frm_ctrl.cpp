@@ -4,6 +4,7 @@
 #include "base/screens_qt.h"
 #include "base/user_prompts_qt.h"
 #include "encoding/editor_text_qt.h"
+#include "encoding/error_text_ja.h"
 #include "encoding/page_convert.h"
 #include "settings/download_guard_qt.h"
 #include "settings/main_buffers.h"
@@ -404,20 +405,22 @@ void TfrmCtrl::btnDownloadClick()
     addHistory(cmbUrl, QStringToUrl);
 
     const bool web = ckWeb->isChecked();
-    http_client::Result result;
+    http_client::Response result;
+    error::Result<void> got;
     {
         DownloadGuard guard(btnDownload);
         m_download = &guard;
-        result = m_http.Get(url, guard.tick(), web ? http_client::Mode::Web : http_client::Mode::Plain);
+        got = m_http.Get(url, result, guard.tick(), web ? http_client::Mode::Web : http_client::Mode::Plain);
         m_download = nullptr;
     }
     // A cancelled download brought no page, whatever status line had arrived.
-    Label12->setText(QStringLiteral("status：") + QString::number(result.cancelled ? -1 : result.status));
+    const bool cancelled = !got && got.error().kind == error::Kind::Stopped;
+    Label12->setText(QStringLiteral("status：") + QString::number(cancelled ? -1 : result.status));
     // The code alone says nothing about a refused certificate or a broken transfer.
-    Label12->setToolTip(result.ok ? QString() : QString::fromStdString(result.error));
+    Label12->setToolTip(got ? QString() : QString::fromStdString(error_text_ja::Text(got.error())));
 
     // Success or not, the source text ends up with CR LF breaks and marked modified.
-    if (result.ok) {
+    if (got) {
         if (ckToSjis->isChecked()) {
             page_convert::Converted page = page_convert::ToShiftJis(result.body, result.contentType);
             result.body = std::move(page.text);

@@ -349,18 +349,20 @@ void TfrmSet::btnNewsClick()
         m_download->cancel();
         return;
     }
-    http_client::Result result;
+    http_client::Response result;
+    error::Result<void> got;
     {
         DownloadGuard guard(btnNews);
         m_download = &guard;
-        result = m_http.Get(http_client::NewsUrl(), guard.tick());
+        got = m_http.Get(http_client::NewsUrl(), result, guard.tick());
         m_download = nullptr;
     }
     // A failure keeps the text that was there; either way the box ends with CR LF breaks,
     // which the editor codec shows as plain line breaks.
-    if (result.ok) mmNew->setPlainText(BytesToEditorText(func_token::NormalizeLineBreaks(result.body)));
+    if (got) mmNew->setPlainText(BytesToEditorText(func_token::NormalizeLineBreaks(result.body)));
     // A cancelled download brought no page, whatever status line had arrived.
-    lbStatus->setText(QStringLiteral("status：") + QString::number(result.cancelled ? -1 : result.status));
+    const bool cancelled = !got && got.error().kind == error::Kind::Stopped;
+    lbStatus->setText(QStringLiteral("status：") + QString::number(cancelled ? -1 : result.status));
 }
 
 void TfrmSet::closeEvent(QCloseEvent *event)

@@ -72,6 +72,13 @@ std::string EnvOr(const char *first, const char *second, const std::string &fall
     return fallback;
 }
 
+error::Unexpected Failure(error::Kind kind, std::uint64_t limit = 0)
+{
+    error::Error e = error::Error::Of(kind);
+    e.limit = limit;
+    return error::Unexpected(std::move(e));
+}
+
 } // namespace
 
 struct HttpClient::Impl {
@@ -299,22 +306,13 @@ HttpClient::HttpClient(Limits limits)
 
 HttpClient::~HttpClient() = default;
 
-Result HttpClient::Get(const std::string &url, const Tick &tick, Mode mode)
+error::Result<void> HttpClient::Get(const std::string &url, Response &response, const Tick &tick, Mode mode)
 {
-    Result result;
+    response = Response();
     Impl &d = *m_impl;
-    if (!d.easy || !d.multi || !d.plainHeaders || !d.webHeaders) {
-        result.error = "the HTTP library could not be initialised";
-        return result;
-    }
-    if (d.busy) {
-        result.error = "another request of this window is still running";
-        return result;
-    }
-    if (url.find('\0') != std::string::npos) {
-        result.error = "malformed URL";
-        return result;
-    }
+    if (!d.easy || !d.multi || !d.plainHeaders || !d.webHeaders) return Failure(error::Kind::HttpSetup);
+    if (d.busy) return Failure(error::Kind::HttpBusy);
+    if (url.find('\0') != std::string::npos) return Failure(error::Kind::MalformedUrl);
     d.busy = true;
     d.body.clear();
     d.sawLocation = false;
@@ -335,46 +333,48 @@ Result HttpClient::Get(const std::string &url, const Tick &tick, Mode mode)
 
     long status = 0;
     curl_easy_getinfo(d.easy, CURLINFO_RESPONSE_CODE, &status);
-    result.status = status == 0 ? -1 : status;
+    response.status = status == 0 ? -1 : status;
     // A redirect that fails to be followed leaves the library's address at its target; the
     // last response still came from where it was sent.
     char *info = nullptr;
-    if (curl_easy_getinfo(d.easy, CURLINFO_EFFECTIVE_URL, &info) == CURLE_OK && info) result.finalUrl = info;
-    if (!d.responseUrl.empty()) result.finalUrl = d.responseUrl;
+    if (curl_easy_getinfo(d.easy, CURLINFO_EFFECTIVE_URL, &info) == CURLE_OK && info) response.finalUrl = info;
+    if (!d.responseUrl.empty()) response.finalUrl = d.responseUrl;
     info = nullptr;
-    if (curl_easy_getinfo(d.easy, CURLINFO_CONTENT_TYPE, &info) == CURLE_OK && info) result.contentType = info;
+    if (curl_easy_getinfo(d.easy, CURLINFO_CONTENT_TYPE, &info) == CURLE_OK && info) response.contentType = info;
 
-    result.cancelled = cancelled;
-    if (cancelled)
-        result.error = "cancelled";
-    else if (d.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
-        result.error = "the response is larger than " + std::to_string(d.limits.maxBodyBytes) + " bytes";
-    else if (d.idleTimedOut)
-        result.error = "no data for " + std::to_string(d.limits.idleTimeoutSeconds) + " seconds";
-    else if (d.outOfMemory)
-        result.error = "out of memory";
-    else if (d.conflictingLength)
-        result.error = "the response has conflicting Content-Length headers";
-    else if (code != CURLE_OK)
-        result.error = d.errorText[0] ? std::string(d.errorText) : std::string(curl_easy_strerror(code));
-    else if (status < 200 || status > 299)
-        result.error = "HTTP status " + std::to_string(status);
-    else if (d.sawLocation && mode == Mode::Plain)
-        result.error = "redirect not followed";
-    else
-        result.ok = true;
+    error::Result<void> outcome;
+    if (cancelled) {
+        outcome = Failure(error::Kind::Stopped);
+    } else if (d.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        outcome = Failure(error::Kind::ResponseTooLarge, static_cast<std::uint64_t>(d.limits.maxBodyBytes));
+    } else if (d.idleTimedOut) {
+        outcome = Failure(error::Kind::IdleTimeout, static_cast<std::uint64_t>(d.limits.idleTimeoutSeconds));
+    } else if (d.outOfMemory) {
+        outcome = Failure(error::Kind::OutOfMemory);
+    } else if (d.conflictingLength) {
+        outcome = Failure(error::Kind::ConflictingLength);
+    } else if (code != CURLE_OK) {
+        error::Error e = error::Error::Of(error::Kind::TransferFailed);
+        e.found = d.errorText[0] ? std::string(d.errorText) : std::string(curl_easy_strerror(code));
+        outcome = error::Unexpected(std::move(e));
+    } else if (status < 200 || status > 299) {
+        error::Error e = error::Error::Of(error::Kind::HttpStatus);
+        e.count = static_cast<std::uint64_t>(status);
+        outcome = error::Unexpected(std::move(e));
+    } else if (d.sawLocation && mode == Mode::Plain) {
+        outcome = Failure(error::Kind::RedirectNotFollowed);
+    }
 
-    if (result.ok) {
+    if (outcome) {
         try {
-            result.body = d.body.take();
+            response.body = d.body.take();
         } catch (const std::bad_alloc &) {
-            result.ok = false;
-            result.error = "out of memory";
+            outcome = Failure(error::Kind::OutOfMemory);
         }
     }
     d.body.clear();
     d.busy = false;
-    return result;
+    return outcome;
 }
 
 void GlobalInit()

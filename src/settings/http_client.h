@@ -6,6 +6,8 @@
 // The web mode, which the user switches on, reaches today's sites instead: https with the
 // certificate verified, up to 10 redirects over http and https, compressed bodies, and the
 // proxies of the environment.
+#include "base/error.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -33,12 +35,10 @@ inline Limits WindowLimits()
 
 enum class Mode { Plain, Web };
 
-struct Result {
-    bool ok = false; // a 2xx response (in the plain mode without a Location header), fully received
+// What a request brought, whether it succeeded or not.
+struct Response {
     long status = -1; // the code of the last status line, -1 when none arrived
-    std::string body; // the body as received, decompressed (only meaningful when ok)
-    std::string error; // a short reason when !ok
-    bool cancelled = false; // the tick ended it
+    std::string body; // the body as received, decompressed (empty unless the request succeeded)
     std::string finalUrl; // the address the last response came from (after redirects), else the one tried
     std::string contentType; // the last response's Content-Type header, as sent
 };
@@ -53,7 +53,12 @@ public:
 
     // Called now and then during a transfer; return false to cancel it.
     using Tick = std::function<bool()>;
-    Result Get(const std::string &url, const Tick &tick = {}, Mode mode = Mode::Plain);
+    // Succeeds on a 2xx response (in the plain mode without a Location header), fully received.
+    // Otherwise the kind says what ended it: Stopped when the tick cancelled it, HttpStatus
+    // (count: the status) for another status, ResponseTooLarge and IdleTimeout (limit: the
+    // bound), TransferFailed (found: the transfer library's words), ... response holds what
+    // arrived either way.
+    error::Result<void> Get(const std::string &url, Response &response, const Tick &tick = {}, Mode mode = Mode::Plain);
 
 private:
     struct Impl;

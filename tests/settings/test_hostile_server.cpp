@@ -2,6 +2,7 @@
 // aborted responses. Every request must end within its bounds, report ok=false with the code
 // of the status line (-1 when none arrived), and keep the process's memory bounded.
 #include "settings/http_client.h"
+#include "support/http_fetch.h"
 
 #include "support/http_test_server.h"
 
@@ -104,7 +105,7 @@ TEST_P(HostileServer, EndsWithinItsBoundsAndReportsTheStatus)
     const long rssBefore = StatusKb("VmRSS");
     const bool peakReset = ResetPeakRss();
     const auto start = Clock::now();
-    const http_client::Result r = client.Get(server.url("/hostile"),
+    const testhttp::Fetched r = testhttp::Fetch(client, server.url("/hostile"),
         [&] { return c.cancelAfterMs == 0 || Clock::now() - start < std::chrono::milliseconds(c.cancelAfterMs); });
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long peak = peakReset ? StatusKb("VmHWM") : StatusKb("VmRSS");
@@ -331,7 +332,7 @@ TEST(HostileServer, RedirectLoopIsNotFollowed)
     });
     http_client::HttpClient client;
     for (int i = 0; i < 3; ++i) {
-        const http_client::Result r = client.Get(server.url("/loop"));
+        const testhttp::Fetched r = testhttp::Fetch(client, server.url("/loop"));
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.status, 302);
     }

@@ -1,4 +1,5 @@
 #include "settings/http_client.h"
+#include "support/http_fetch.h"
 
 #include "support/http_test_server.h"
 
@@ -44,7 +45,7 @@ TEST_P(HttpResponses, SuccessOnlyFor2xxWithoutLocation)
     const ResponseCase &c = GetParam();
     Server server(Server::Reply(c.raw));
     http_client::HttpClient client;
-    const http_client::Result r = client.Get(server.url("/page.html"));
+    const testhttp::Fetched r = testhttp::Fetch(client, server.url("/page.html"));
     EXPECT_EQ(r.ok, c.ok) << r.error;
     EXPECT_EQ(r.status, c.status);
     if (c.ok)
@@ -80,7 +81,7 @@ TEST(HttpClient, SendsTheProgramsRequestHeaders)
 {
     Server server(Server::Reply(Response("HTTP/1.1 200 OK", "", "ok")));
     http_client::HttpClient client;
-    ASSERT_TRUE(client.Get(server.url("/dir/a.html?q=1")).ok);
+    ASSERT_TRUE(testhttp::Fetch(client, server.url("/dir/a.html?q=1")).ok);
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string &req = requests[0];
@@ -102,9 +103,9 @@ TEST(HttpClient, CookiesStayWithTheirClient)
             Server::SendAll(fd, Response("HTTP/1.1 200 OK", "", "page"));
     });
     http_client::HttpClient first, second;
-    ASSERT_TRUE(first.Get(server.url("/login")).ok);
-    ASSERT_TRUE(first.Get(server.url("/next")).ok);
-    ASSERT_TRUE(second.Get(server.url("/next")).ok);
+    ASSERT_TRUE(testhttp::Fetch(first, server.url("/login")).ok);
+    ASSERT_TRUE(testhttp::Fetch(first, server.url("/next")).ok);
+    ASSERT_TRUE(testhttp::Fetch(second, server.url("/next")).ok);
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_NE(requests[1].find("\r\nCookie: session=abc\r\n"), std::string::npos) << requests[1];
@@ -124,7 +125,7 @@ TEST(HttpClient, ClosesTheConnectionAfterEachRequest)
         }
     });
     http_client::HttpClient client;
-    ASSERT_TRUE(client.Get(server.url()).ok);
+    ASSERT_TRUE(testhttp::Fetch(client, server.url()).ok);
     for (int i = 0; i < 100 && !closedByClient; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(closedByClient);
@@ -140,7 +141,7 @@ TEST(HttpClient, FailuresWithoutAnyStatusLineReportMinusOne)
         freePort = probe.port();
     }
     http_client::HttpClient client;
-    ASSERT_TRUE(client.Get(served.url()).ok); // an earlier status must not leak into a later failure
+    ASSERT_TRUE(testhttp::Fetch(client, served.url()).ok); // an earlier status must not leak into a later failure
 
     const std::string urls[] = {
         "https://127.0.0.1:" + std::to_string(served.port()) + "/",
@@ -150,7 +151,7 @@ TEST(HttpClient, FailuresWithoutAnyStatusLineReportMinusOne)
         std::string("http://127.0.0.1/\0x", 19),
     };
     for (const std::string &url : urls) {
-        const http_client::Result r = client.Get(url);
+        const testhttp::Fetched r = testhttp::Fetch(client, url);
         EXPECT_FALSE(r.ok) << url;
         EXPECT_EQ(r.status, -1) << url;
         EXPECT_FALSE(r.error.empty()) << url;
@@ -176,7 +177,7 @@ TEST(HttpClient, StalledServerEndsAtTheIdleTimeout)
         limits.idleTimeoutSeconds = 1;
         http_client::HttpClient client(limits);
         const auto start = std::chrono::steady_clock::now();
-        const http_client::Result r = client.Get(server.url());
+        const testhttp::Fetched r = testhttp::Fetch(client, server.url());
         const auto elapsed = std::chrono::steady_clock::now() - start;
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.status, c.status);
@@ -198,7 +199,7 @@ TEST(HttpClient, BodyCapEndsTheTransfer)
     for (const std::string &raw : raws) {
         Server server(Server::Reply(raw));
         http_client::HttpClient client(limits);
-        const http_client::Result r = client.Get(server.url());
+        const testhttp::Fetched r = testhttp::Fetch(client, server.url());
         EXPECT_FALSE(r.ok) << raw.substr(0, 40);
         EXPECT_TRUE(r.body.empty());
         EXPECT_NE(r.error.find("larger"), std::string::npos) << r.error;
@@ -206,7 +207,7 @@ TEST(HttpClient, BodyCapEndsTheTransfer)
     // Exactly at the cap is still fine.
     Server server(Server::Reply(Response("HTTP/1.1 200 OK", "", std::string(1000, 'y'))));
     http_client::HttpClient client(limits);
-    EXPECT_TRUE(client.Get(server.url()).ok);
+    EXPECT_TRUE(testhttp::Fetch(client, server.url()).ok);
 }
 
 TEST(HttpClient, TickKeepsComingAndCancels)
@@ -218,7 +219,7 @@ TEST(HttpClient, TickKeepsComingAndCancels)
     http_client::HttpClient client;
     int ticks = 0;
     const auto start = std::chrono::steady_clock::now();
-    const http_client::Result r = client.Get(server.url(), [&ticks] { return ++ticks < 6; });
+    const testhttp::Fetched r = testhttp::Fetch(client, server.url(), [&ticks] { return ++ticks < 6; });
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(ticks, 6);
@@ -228,7 +229,7 @@ TEST(HttpClient, TickKeepsComingAndCancels)
 
     // The same client works again afterwards.
     Server next(Server::Reply(Response("HTTP/1.1 200 OK", "", "again")));
-    const http_client::Result again = client.Get(next.url());
+    const testhttp::Fetched again = testhttp::Fetch(client, next.url());
     EXPECT_TRUE(again.ok) << again.error;
     EXPECT_EQ(again.body, "again");
 }

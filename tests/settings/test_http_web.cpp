@@ -1,6 +1,7 @@
 // The web mode against servers on 127.0.0.1: https checked against a test CA, redirects,
 // compression, cookies along the way, the proxy of the environment; and the plain mode after it.
 #include "settings/http_client.h"
+#include "support/http_fetch.h"
 
 #include "support/http_test_server.h"
 #include "support/tls_test_server.h"
@@ -72,7 +73,7 @@ TEST(WebMode, RedirectsHttpsAndFailures)
     };
     for (const auto &c : cases) {
         http_client::HttpClient client;
-        const http_client::Result r = client.Get(c.url, {}, http_client::Mode::Web);
+        const testhttp::Fetched r = testhttp::Fetch(client, c.url, {}, http_client::Mode::Web);
         EXPECT_EQ(r.ok, c.status == 200) << c.url << ": " << r.error;
         EXPECT_EQ(r.status, c.status) << c.url;
         const std::string &detail = r.ok ? r.finalUrl : r.error;
@@ -80,7 +81,8 @@ TEST(WebMode, RedirectsHttpsAndFailures)
         EXPECT_EQ(r.body, c.body) << c.url;
     }
     ::unsetenv("SSL_CERT_FILE");
-    const http_client::Result system = http_client::HttpClient().Get(secureUrl, {}, http_client::Mode::Web);
+    http_client::HttpClient fresh;
+    const testhttp::Fetched system = testhttp::Fetch(fresh, secureUrl, {}, http_client::Mode::Web);
     EXPECT_NE(system.error.find("certificate"), std::string::npos) << "the test CA is not in the system's store";
 }
 
@@ -91,11 +93,11 @@ TEST(WebMode, RequestNamesTheProgramAndTheProxyAndThePlainModeStaysAsItWas)
             fd, request.rfind("GET / ", 0) == 0 ? Reply("301 Moved\r\nLocation: /x", "") : Reply("200 OK", ""));
     });
     http_client::HttpClient client;
-    EXPECT_TRUE(client.Get(server.url("/"), {}, http_client::Mode::Web).ok);
-    EXPECT_EQ(client.Get(server.url("/")).status, 301);
+    EXPECT_TRUE(testhttp::Fetch(client, server.url("/"), {}, http_client::Mode::Web).ok);
+    EXPECT_EQ(testhttp::Fetch(client, server.url("/")).status, 301);
     ::setenv("http_proxy", server.url("").c_str(), 1);
-    EXPECT_TRUE(client.Get("http://lanzo.invalid/via", {}, http_client::Mode::Web).ok);
-    EXPECT_FALSE(client.Get("http://lanzo.invalid/via").ok) << "the plain mode uses no proxy";
+    EXPECT_TRUE(testhttp::Fetch(client, "http://lanzo.invalid/via", {}, http_client::Mode::Web).ok);
+    EXPECT_FALSE(testhttp::Fetch(client, "http://lanzo.invalid/via").ok) << "the plain mode uses no proxy";
     ::unsetenv("http_proxy");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 4u);
