@@ -6,6 +6,7 @@
 #include "extract/extract_stream.h"
 #include "extract/extraction.h"
 #include "extract/html_links.h"
+#include "support/random_text.h"
 #include "tables/cnv_table.h"
 #include "text/func_lanzo.h"
 #include "text/func_token.h"
@@ -22,13 +23,7 @@ using func_token::StringList;
 namespace
 {
 
-std::string RandomText(std::mt19937 &rng, std::string_view alphabet, std::size_t maxLength)
-{
-    std::string text(rng() % (maxLength + 1), ' ');
-    for (char &c : text)
-        c = alphabet[rng() % alphabet.size()];
-    return text;
-}
+using random_text::RandomText;
 
 // Random words of an alphabet, so that longer patterns turn up too.
 std::string RandomWords(std::mt19937 &rng, const std::vector<std::string> &words, std::size_t maxWords)

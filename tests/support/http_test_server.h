@@ -2,6 +2,8 @@
 // A scripted HTTP server on 127.0.0.1 for the client tests: each accepted connection has its
 // request read up to the blank line, recorded, and handed to the test's responder, which writes
 // whatever raw bytes it likes (or stalls). The connection is closed when the responder returns.
+#include "support/loopback_listener.h"
+
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -28,16 +30,7 @@ public:
     explicit Server(Responder responder)
         : m_responder(std::move(responder))
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        ::listen(m_listen, 8);
-        socklen_t len = sizeof addr;
-        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        m_listen = loopback_listener::Listen(m_port);
         m_thread = std::thread([this] { Serve(); });
     }
 

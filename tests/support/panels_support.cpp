@@ -1,5 +1,7 @@
 #include "support/panels_support.h"
 
+#include "support/loopback_listener.h"
+
 #include <QDir>
 #include <QFile>
 #include <arpa/inet.h>
@@ -19,18 +21,9 @@ void writeConfigFile(const TempHome &home, const QString &name, const QByteArray
 
 PanelsHttpServer::PanelsHttpServer()
 {
-    m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::listen(m_listen, 8);
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
+    int port = 0;
+    m_listen = loopback_listener::Listen(port);
+    m_port = quint16(port);
     m_thread = std::thread([this] { serve(); });
 }
 

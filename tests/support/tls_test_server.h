@@ -2,7 +2,8 @@
 // An HTTPS server on 127.0.0.1 for the web-mode tests, its certificate made on the spot and
 // signed by a test CA whose PEM file SSL_CERT_FILE can name. Each connection gets the handshake
 // and, after its request, the fixed reply; a client that refuses the certificate hangs up.
-#include <arpa/inet.h>
+#include "support/loopback_listener.h"
+
 #include <atomic>
 #include <csignal>
 #include <memory>
@@ -68,14 +69,7 @@ public:
         const Cert cert = MakeCert(m_key.get(), from, until, ca.cert.get(), ca.key.get(), altName);
         SSL_CTX_use_certificate(m_ctx.get(), cert.get());
         SSL_CTX_use_PrivateKey(m_ctx.get(), m_key.get());
-        sockaddr_in addr {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        ::bind(m_listen, reinterpret_cast<sockaddr *>(&addr), len);
-        ::listen(m_listen, 8);
-        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&addr), &len);
-        m_port = ntohs(addr.sin_port);
+        m_listen = loopback_listener::Listen(m_port);
         m_thread = std::thread([this] { Serve(); });
     }
     ~Server()
@@ -113,7 +107,7 @@ private:
     Key m_key { EVP_EC_gen("P-256"), EVP_PKEY_free };
     std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> m_ctx { SSL_CTX_new(TLS_server_method()), SSL_CTX_free };
     std::string m_reply;
-    int m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop { false };
     std::thread m_thread;

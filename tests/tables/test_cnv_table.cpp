@@ -1,5 +1,6 @@
 #include "tables/cnv_table.h"
 
+#include "support/random_text.h"
 #include "support/table_dir_fixture.h"
 
 #include <gtest/gtest.h>
@@ -136,14 +137,8 @@ TEST(CnvTableApply, MatchesReplaceAllOnRandomInput)
 {
     // Pairs whose before bytes occur only across character boundaries must change nothing.
     std::mt19937 rng(9);
-    static const char alphabet[] = { 'a', 'A', '\x82', '\x9f', '\x83', '\x41', '\xe0' };
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
-    auto randomText = [&](std::size_t maxLength) {
-        std::string text(rng() % (maxLength + 1), ' ');
-        for (char &c : text)
-            c = alphabet[pick(rng)];
-        return text;
-    };
+    const auto randomText
+        = [&rng](std::size_t maxLength) { return random_text::RandomText(rng, "aA\x82\x9f\x83\x41\xe0", maxLength); };
     for (int round = 0; round < 3000; ++round) {
         const std::string input = randomText(round < 2990 ? 40 : 20000);
         StringList before, after;

@@ -1,5 +1,7 @@
 #include "text/byte_scan.h"
 
+#include "support/random_text.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,14 +11,8 @@
 TEST(ByteScan, SearchesMatchPlainLoopsOnRandomInput)
 {
     std::mt19937 rng(3);
-    static const char alphabet[] = { 'a', 'b', ' ', 's', 'S', '\r', '\n', '\x82', '\x9f' };
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
-    auto randomText = [&](std::size_t maxLength) {
-        std::string text(rng() % (maxLength + 1), ' ');
-        for (char &c : text)
-            c = alphabet[pick(rng)];
-        return text;
-    };
+    const auto randomText
+        = [&rng](std::size_t maxLength) { return random_text::RandomText(rng, "ab sS\r\n\x82\x9f", maxLength); };
     for (int round = 0; round < 5000; ++round) {
         const std::string text = randomText(100);
         const std::string needle = randomText(5);
