@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <functional>
 #include <random>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -70,68 +71,48 @@ class FailingDisk : public ::testing::TestWithParam<DiskCase>
 {
 };
 
+// Both ways of writing, the whole content at once and in parts (as the link page is written),
+// fail alike and leave the old file.
 TEST_P(FailingDisk, KeepsTheOldFileAndNamesTheReason)
 {
     const DiskCase &c = GetParam();
-    TempDir dir;
-    SmallFileSystem fs(dir, c.options);
-    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << fs.why();
-    const std::string path = fs / "edit.txt";
-    const std::string oldData(c.oldSize, 'o');
-    if (c.oldSize > 0) {
-        ASSERT_TRUE(file_io::WriteFileAtomic(path, oldData));
-    }
-    if (c.readOnly) {
-        ASSERT_TRUE(fs.makeReadOnly());
-    }
-
-    const auto written = file_io::WriteFileAtomic(path, std::string(c.newSize, 'n'));
-    ASSERT_FALSE(written);
-    EXPECT_EQ(written.error().path, path);
-    EXPECT_EQ(written.error().code, c.code) << written.error().reason();
-    EXPECT_EQ(written.error().reason(), std::strerror(c.code));
-    if (c.oldSize > 0) {
-        EXPECT_EQ(file_io::ReadWholeFile(path).value_or("unreadable"), oldData);
-        EXPECT_EQ(Entries(fs.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file stays";
-    } else {
-        EXPECT_EQ(Entries(fs.path()), std::vector<std::string> {});
-    }
-}
-
-// The same failures when the new content comes in parts (as the link page is written).
-TEST_P(FailingDisk, StreamedWriterKeepsTheOldFileToo)
-{
-    const DiskCase &c = GetParam();
-    TempDir dir;
-    SmallFileSystem fs(dir, c.options);
-    if (!fs.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << fs.why();
-    const std::string path = fs / "edit.txt";
-    const std::string oldData(c.oldSize, 'o');
-    if (c.oldSize > 0) {
-        ASSERT_TRUE(file_io::WriteFileAtomic(path, oldData));
-    }
-    if (c.readOnly) {
-        ASSERT_TRUE(fs.makeReadOnly());
-    }
-
-    error::Result<void> done;
-    {
+    const std::string newData(c.newSize, 'n');
+    const auto writeParts = [&newData](const std::string &path) {
         file_io::AtomicFileWriter writer;
-        done = writer.open(path);
-        if (done) {
-            for (std::size_t written = 0; written < c.newSize; written += 4096)
-                writer.write(std::string(std::min<std::size_t>(4096, c.newSize - written), 'n'));
-            done = writer.commit();
+        error::Result<void> done = writer.open(path);
+        if (!done) return done;
+        for (std::size_t at = 0; at < newData.size(); at += 4096)
+            writer.write(std::string_view(newData).substr(at, 4096));
+        return writer.commit();
+    };
+    const std::function<error::Result<void>(const std::string &)> writers[] = {
+        [&newData](const std::string &path) { return file_io::WriteFileAtomic(path, newData); },
+        writeParts,
+    };
+    for (const auto &write : writers) {
+        TempDir dir;
+        SmallFileSystem fs(dir, c.options);
+        if (!fs.mounted()) GTEST_SKIP() << "cannot mount a small file system here: " << fs.why();
+        const std::string path = fs / "edit.txt";
+        const std::string oldData(c.oldSize, 'o');
+        if (c.oldSize > 0) {
+            ASSERT_TRUE(file_io::WriteFileAtomic(path, oldData));
         }
-    }
-    ASSERT_FALSE(done);
-    EXPECT_EQ(done.error().path, path);
-    EXPECT_EQ(done.error().code, c.code) << done.error().reason();
-    if (c.oldSize > 0) {
-        EXPECT_EQ(file_io::ReadWholeFile(path).value_or("unreadable"), oldData);
-        EXPECT_EQ(Entries(fs.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file stays";
-    } else {
-        EXPECT_EQ(Entries(fs.path()), std::vector<std::string> {});
+        if (c.readOnly) {
+            ASSERT_TRUE(fs.makeReadOnly());
+        }
+
+        const auto written = write(path);
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.error().path, path);
+        EXPECT_EQ(written.error().code, c.code) << written.error().reason();
+        EXPECT_EQ(written.error().reason(), std::strerror(c.code));
+        if (c.oldSize > 0) {
+            EXPECT_EQ(file_io::ReadWholeFile(path).value_or("unreadable"), oldData);
+            EXPECT_EQ(Entries(fs.path()), std::vector<std::string> { "edit.txt" }) << "no temporary file stays";
+        } else {
+            EXPECT_EQ(Entries(fs.path()), std::vector<std::string> {});
+        }
     }
 }
 

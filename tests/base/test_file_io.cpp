@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
+#include <memory>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -25,6 +26,32 @@ std::string Read(const std::string &path)
     EXPECT_TRUE(r) << path << ": " << r.error().reason();
     return r.value_or("");
 }
+
+// A file size limit makes write() fail half-way (EFBIG), like a full disk would; the old limit
+// comes back when the scope ends.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+        : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit small = m_saved;
+        small.rlim_cur = bytes;
+        m_set = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool set() const { return m_set; }
+
+private:
+    rlimit m_saved {};
+    void (*m_oldHandler)(int);
+    bool m_set = false;
+};
 
 mode_t ModeOf(const std::string &path)
 {
@@ -100,16 +127,11 @@ TEST(FileIo, WriteCutShortLeavesTheOldFile)
     const std::string path = dir / "list.txt";
     ASSERT_TRUE(file_io::WriteFileAtomic(path, "old contents"));
 
-    // A file size limit makes write() fail half-way (EFBIG), like a full disk would.
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto written = file_io::WriteFileAtomic(path, std::string(100000, 'x'));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    const auto written = [&] {
+        const FileSizeLimit limit(4096);
+        EXPECT_TRUE(limit.set());
+        return file_io::WriteFileAtomic(path, std::string(100000, 'x'));
+    }();
 
     ASSERT_FALSE(written);
     EXPECT_EQ(written.error().code, EFBIG);
@@ -196,20 +218,15 @@ TEST(FileIo, StreamedWriteCutShortFailsAtCommit)
     TempDir dir;
     const std::string path = dir / "link.html";
     ASSERT_TRUE(file_io::WriteFileAtomic(path, "old contents"));
-    rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
     file_io::AtomicFileWriter writer;
     ASSERT_TRUE(writer.open(path));
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto limit = std::make_unique<FileSizeLimit>(4096);
+    ASSERT_TRUE(limit->set());
     const bool first = writer.write(std::string(3000, 'x'));
     const bool second = writer.write(std::string(3000, 'y'));
     const bool third = writer.write("z"); // after a failure nothing more is written
     const auto committed = writer.commit();
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    limit.reset();
 
     EXPECT_TRUE(first);
     EXPECT_FALSE(second);
