@@ -36,6 +36,15 @@ bool isControl(Byte b)
     return b < 0x20 || b == 0x7F;
 }
 
+// A byte below 0x80: itself, or escaped when it is a control.
+void appendAscii(std::string &out, Byte b)
+{
+    if (isControl(b))
+        appendEscape(out, b);
+    else
+        out += static_cast<char>(b);
+}
+
 // Length of the well-formed UTF-8 sequence at i (no overlong forms, no surrogates, at most
 // U+10FFFF), or 0.
 std::size_t utf8Length(std::string_view s, std::size_t i)
@@ -85,10 +94,7 @@ void quoteUtf8(std::string &out, std::string_view s)
     for (std::size_t i = 0; i < s.size();) {
         const Byte b = static_cast<Byte>(s[i]);
         if (b < 0x80) {
-            if (isControl(b))
-                appendEscape(out, b);
-            else
-                out += static_cast<char>(b);
+            appendAscii(out, b);
             ++i;
             continue;
         }
@@ -110,10 +116,7 @@ void quoteCp932(std::string &out, std::string_view s)
     for (std::size_t i = 0; i < s.size(); ++i) {
         const Byte b = static_cast<Byte>(s[i]);
         if (b < 0x80) {
-            if (isControl(b))
-                appendEscape(out, b);
-            else
-                out += static_cast<char>(b);
+            appendAscii(out, b);
         } else if (cp932_tables::IsHalfWidthKana(b)) {
             appendUtf8(out, cp932_tables::HalfWidthKana(b));
         } else if (const char16_t c = i + 1 < s.size() ? tables.pairDecode[b << 8 | static_cast<Byte>(s[i + 1])] : 0;
