@@ -45,6 +45,37 @@ private:
     std::atomic<unsigned> m_captionSerial { 0 };
 };
 
+// A scan publishes its progress through these three; each does nothing without a watcher.
+// The scan of maximum units begins: the bar empty.
+inline void BeginScan(JobProgress *progress, std::int64_t maximum)
+{
+    if (!progress) return;
+    progress->setPosition(0);
+    progress->setMaximum(maximum);
+}
+
+// The scan stands at position. Returns false when it is to stop; the bar of a stopped job is
+// empty again.
+inline bool ContinueScan(JobProgress *progress, std::int64_t position)
+{
+    if (!progress) return true;
+    progress->setPosition(position);
+    if (!progress->stopRequested()) return true;
+    progress->setPosition(0);
+    return false;
+}
+
+// The scan is through: the bar full. A stop asked for while a non-empty scan ran still counts,
+// so the caller drops what it found.
+inline bool FinishScan(JobProgress *progress, std::int64_t maximum)
+{
+    if (!progress) return true;
+    progress->setPosition(maximum);
+    if (maximum == 0 || !progress->stopRequested()) return true;
+    progress->setPosition(0);
+    return false;
+}
+
 // Byte scans publish their position and read the stop flag once per this many bytes
 // (and at the very end), so a stop takes effect within microseconds at no measurable cost.
 constexpr std::int64_t kScanChunk = 1 << 16;

@@ -52,13 +52,9 @@ bool ScanTokens(std::string_view text, job_progress::JobProgress *progress, std:
     std::size_t tokenStart = kNoToken;
 
     for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job_progress::kScanChunk) {
-        if (progress) {
-            progress->setPosition(std::min<std::int64_t>(static_cast<std::int64_t>(chunkBegin), maximum));
-            if (progress->stopRequested()) {
-                progress->setPosition(0);
-                return false;
-            }
-        }
+        if (!job_progress::ContinueScan(
+                progress, std::min<std::int64_t>(static_cast<std::int64_t>(chunkBegin), maximum)))
+            return false;
         const std::size_t chunkEnd = std::min<std::size_t>(size, chunkBegin + job_progress::kScanChunk);
         std::size_t i = chunkBegin;
 #if defined(__SSE2__)
@@ -99,14 +95,7 @@ bool ScanTokens(std::string_view text, job_progress::JobProgress *progress, std:
         }
     }
     if (tokenStart != kNoToken) onToken(text.substr(tokenStart));
-    if (progress) {
-        progress->setPosition(maximum);
-        if (maximum > 0 && progress->stopRequested()) {
-            progress->setPosition(0);
-            return false;
-        }
-    }
-    return true;
+    return job_progress::FinishScan(progress, maximum);
 }
 
 bool IsBlank(char c)
@@ -192,10 +181,7 @@ bool ScanAndFilter(
 {
     text = UpToNul(text);
     const std::int64_t maximum = progress ? PreparedLength(text) : 0;
-    if (progress) {
-        progress->setPosition(0);
-        progress->setMaximum(maximum);
-    }
+    job_progress::BeginScan(progress, maximum);
     const Matcher matcher(conditions);
     bool completed;
     if (matcher.keepsNothing()) {
@@ -301,10 +287,7 @@ std::int64_t PreparedLength(std::string_view text)
 bool ExtractTokens(StringList &tokens, std::string_view preparedText, job_progress::JobProgress *progress)
 {
     const auto maximum = static_cast<std::int64_t>(preparedText.size());
-    if (progress) {
-        progress->setPosition(0);
-        progress->setMaximum(maximum);
-    }
+    job_progress::BeginScan(progress, maximum);
     const bool completed = ScanTokens<false>(
         preparedText, progress, maximum, [&](std::string_view token) { tokens.emplace_back(token); });
     if (!completed) tokens.clear();
@@ -315,10 +298,7 @@ bool ExtractTextTokens(StringList &tokens, std::string_view text, job_progress::
 {
     text = UpToNul(text);
     const std::int64_t maximum = progress ? PreparedLength(text) : 0;
-    if (progress) {
-        progress->setPosition(0);
-        progress->setMaximum(maximum);
-    }
+    job_progress::BeginScan(progress, maximum);
     const bool completed
         = ScanTokens<true>(text, progress, maximum, [&](std::string_view token) { tokens.emplace_back(token); });
     if (!completed) tokens.clear();
@@ -394,10 +374,7 @@ bool ForEachMatch(std::string_view text, const extraction::Conditions &condition
     if (progress) progress->setCaption("抽出中");
     text = UpToNul(text);
     const std::int64_t maximum = progress ? PreparedLength(text) : 0;
-    if (progress) {
-        progress->setPosition(0);
-        progress->setMaximum(maximum);
-    }
+    job_progress::BeginScan(progress, maximum);
     const Matcher matcher(conditions);
     if (matcher.keepsNothing()) return ScanTokens<true>(text, progress, maximum, [](std::string_view) {});
     return ScanTokens<true>(text, progress, maximum, [&](std::string_view token) {

@@ -23,19 +23,10 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job_progress
     const char *const begin = preparedText.data();
     const std::size_t size = preparedText.size();
     const auto maximum = static_cast<std::int64_t>(size);
-    if (progress) {
-        progress->setPosition(0);
-        progress->setMaximum(maximum);
-    }
+    job_progress::BeginScan(progress, maximum);
     const char *open = nullptr;
     for (std::size_t chunkBegin = 0; chunkBegin < size; chunkBegin += job_progress::kScanChunk) {
-        if (progress) {
-            progress->setPosition(static_cast<std::int64_t>(chunkBegin));
-            if (progress->stopRequested()) {
-                progress->setPosition(0);
-                return false;
-            }
-        }
+        if (!job_progress::ContinueScan(progress, static_cast<std::int64_t>(chunkBegin))) return false;
         const char *p = begin + chunkBegin;
         const char *const chunkEnd = begin + std::min<std::size_t>(size, chunkBegin + job_progress::kScanChunk);
         while (p < chunkEnd) {
@@ -50,14 +41,7 @@ template <class OnTag> bool ScanTags(std::string_view preparedText, job_progress
             p = marker + 1;
         }
     }
-    if (progress) {
-        progress->setPosition(maximum);
-        if (maximum > 0 && progress->stopRequested()) {
-            progress->setPosition(0);
-            return false;
-        }
-    }
-    return true;
+    return job_progress::FinishScan(progress, maximum);
 }
 
 } // namespace

@@ -356,13 +356,7 @@ bool ApplyPairs(
             for (std::size_t k = i + 1; k < count; ++k)
                 if (!mayOccur[k] && !before[k].empty() && MayCreate(before[k], after[i])) mayOccur[k] = true;
         }
-        if (progress) {
-            progress->setPosition(static_cast<std::int64_t>(i + 1));
-            if (progress->stopRequested()) {
-                progress->setPosition(0);
-                return false;
-            }
-        }
+        if (!job_progress::ContinueScan(progress, static_cast<std::int64_t>(i + 1))) return false;
     }
     if (stop.stopped()) {
         progress->setPosition(0);
